@@ -1,0 +1,175 @@
+#include "command/command_line_reader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+#include "command/text.h"
+
+namespace modVantrel {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int DigitValue(char c, int radix) {
+    int value = radix;
+    if (c >= '0' && c <= '9') {
+        value = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+        value = c - 'a' + 10;
+    }
+    return value < radix ? value : -1;
+}
+
+// The number's characters, lower-cased, without the blanks that may stand anywhere in it. Reading
+// stops at the first character outside ASCII, since no number continues past one.
+std::string CompactAscii(std::wstring_view text) {
+    std::string compact;
+    for (const wchar_t c : text) {
+        if (c == L' ' || c == L'\t' || c == L'\n') {
+            continue;
+        }
+        if (c > 0x7F) {
+            break;
+        }
+        compact += static_cast<char>(AsciiLower(c));
+    }
+    return compact;
+}
+
+// An "&h" or "&o" number: digits of the radix up to the first other character.
+double ReadRadixNumber(const std::string& digits, int radix) {
+    double value = 0;
+    for (const char c : digits) {
+        const int digit = DigitValue(c, radix);
+        if (digit < 0) {
+            break;
+        }
+        value = value * radix + digit;
+    }
+    return value;
+}
+
+// The longest leading decimal number: sign, digits with at most one point, optional exponent.
+double ReadDecimalNumber(const std::string& text) {
+    std::size_t end = 0;
+    if (end < text.size() && (text[end] == '+' || text[end] == '-')) {
+        ++end;
+    }
+    std::size_t digits = 0;
+    bool point = false;
+    for (; end < text.size(); ++end) {
+        if (IsDigit(text[end])) {
+            ++digits;
+        } else if (text[end] == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) {
+        return 0;
+    }
+    if (end < text.size() && text[end] == 'e') {
+        std::size_t exponent = end + 1;
+        if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) {
+            ++exponent;
+        }
+        if (exponent < text.size() && IsDigit(text[exponent])) {
+            while (exponent < text.size() && IsDigit(text[exponent])) {
+                ++exponent;
+            }
+            end = exponent;
+        }
+    }
+    // Only digits, sign, point and exponent reach strtod, and the program never changes the C
+    // locale, so the point is always '.'. Overflow yields HUGE_VAL, which is pinned below.
+    return std::strtod(text.substr(0, end).c_str(), nullptr);
+}
+
+double RoundHalfToEven(double value) {
+    const double floor = std::floor(value);
+    const double fraction = value - floor;
+    if (fraction > 0.5) {
+        return floor + 1;
+    }
+    if (fraction < 0.5) {
+        return floor;
+    }
+    return std::fmod(floor, 2) == 0 ? floor : floor + 1;
+}
+
+std::int32_t PinTo32Bits(double value) {
+    constexpr double kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr double kMin = std::numeric_limits<std::int32_t>::min();
+    if (value > kMax) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    if (value < kMin) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+void Classify(std::wstring_view token, CommandLineRequest& request) {
+    if (EqualsIgnoringCase(token, L"/w")) {
+        request.wait = true;
+        return;
+    }
+    if (StartsWithIgnoringCase(token, L"/p:")) {
+        request.selector = ReadPriorityNumber(token.substr(3));
+        return;
+    }
+    const bool opens = !token.empty() && token.front() == L'"';
+    const bool closes = !token.empty() && token.back() == L'"';
+    if (opens && token.size() == 1) {
+        return;  // a lone quote opens and closes nothing
+    }
+    if (opens && closes) {
+        request.collected.assign(token.substr(1, token.size() - 2));
+    } else if (opens) {
+        request.collected.assign(token.substr(1));
+        request.collected += L' ';
+    } else if (closes) {
+        request.collected.append(token.substr(0, token.size() - 1));
+    } else {
+        request.collected.append(token);
+        request.collected += L' ';
+    }
+}
+
+}  // namespace
+
+std::int32_t ReadPriorityNumber(std::wstring_view text) {
+    const std::string compact = CompactAscii(text);
+    double value = 0;
+    if (compact.size() >= 2 && compact[0] == '&' && (compact[1] == 'h' || compact[1] == 'o')) {
+        value = ReadRadixNumber(compact.substr(2), compact[1] == 'h' ? 16 : 8);
+    } else {
+        value = ReadDecimalNumber(compact);
+    }
+    // Bound the value first so that infinities and huge values never reach the rounding.
+    constexpr double kBound = 4294967296.0;
+    return PinTo32Bits(RoundHalfToEven(std::clamp(value, -kBound, kBound)));
+}
+
+CommandLineRequest ParseCommandLine(std::wstring_view text) {
+    CommandLineRequest request;
+    if (text.empty()) {
+        return request;
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(L' ', start);
+        const std::size_t length = end == std::wstring_view::npos ? end : end - start;
+        Classify(TrimSpaces(text.substr(start, length)), request);
+        if (end == std::wstring_view::npos) {
+            return request;
+        }
+        start = end + 1;
+    }
+}
+
+}  // namespace modVantrel

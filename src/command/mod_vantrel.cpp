@@ -1,0 +1,95 @@
+#include "command/mod_vantrel.h"
+
+#include "command/command_line_reader.h"
+#include "command/text.h"
+#include "launch/launcher.h"
+
+namespace modVantrel {
+namespace {
+
+constexpr std::wstring_view kUsageLines[] = {
+    L"",
+    L"Command Usage:",
+    L"\tvantrel [/w] /p:(1-6) <exepath>",
+    L"",
+    L"\t/w\tWaits for program to terminate",
+    L"\t/p\tSpecify the priority to run the program at",
+    L"",
+    L"Priority Values: ",
+};
+
+constexpr std::wstring_view kLineEnd = L"\r\n";
+
+}  // namespace
+
+std::optional<std::uint32_t> PriorityClassFor(std::int32_t selector) {
+    for (const Priority& priority : kPriorities) {
+        if (priority.selector == selector) {
+            return priority.priorityClass;
+        }
+    }
+    return std::nullopt;
+}
+
+std::wstring UsageText(std::wstring_view message) {
+    std::wstring text(message);
+    text += kLineEnd;
+    for (const std::wstring_view line : kUsageLines) {
+        text += line;
+        text += kLineEnd;
+    }
+    // Highest first; short names take a second tab so that the numbers line up.
+    for (auto priority = kPriorities.rbegin(); priority != kPriorities.rend(); ++priority) {
+        text += L'\t';
+        text += priority->name;
+        text += priority->name.size() < 8 ? L"\t\t" : L"\t";
+        text += static_cast<wchar_t>(L'0' + priority->selector);
+        text += kLineEnd;
+    }
+    return text;
+}
+
+void ShowUsage(Platform& platform, std::wstring_view message) {
+    platform.ShowMessage(UsageText(message));
+}
+
+int Main(Platform& platform) {
+    const CommandLineRequest request = ParseCommandLine(platform.CommandText());
+    const std::wstring_view collected = TrimSpaces(request.collected);
+
+    const std::optional<std::uint32_t> priorityClass = PriorityClassFor(request.selector);
+    if (!priorityClass) {
+        ShowUsage(platform, kPriorityMessage);
+        return kExitInvalidParameter;
+    }
+
+    constexpr std::wstring_view kExe = L".exe";
+    const std::size_t exeAt = FindIgnoringCase(collected, kExe);
+    if (exeAt == std::wstring_view::npos) {
+        ShowUsage(platform, kNoExeMessage);
+        return kExitInvalidParameter;
+    }
+    const std::wstring_view path = collected.substr(0, exeAt + kExe.size());
+    const std::wstring_view arguments = TrimSpaces(collected.substr(exeAt + kExe.size()));
+
+    // No file name holds a double quote, and one would break the quoting of the command line.
+    const std::wstring pathText(path);
+    if (path.find(L'"') != std::wstring_view::npos || platform.LookupFile(pathText).empty()) {
+        ShowUsage(platform, kNoFileMessage);
+        return kExitFileNotFound;
+    }
+
+    const bool inheritHandles = false;
+    ProcessInformation processInfo;
+    const LaunchOutcome outcome =
+        LaunchProgram(platform, path, arguments, *priorityClass,
+                      request.wait ? kWaitPolling : kWaitNone, 0, inheritHandles, processInfo,
+                      kPollIntervalMs);
+    if (outcome.created == 0) {
+        ShowUsage(platform, kLaunchMessage);
+        return outcome.error != 0 ? static_cast<int>(outcome.error) : 1;  // never report success
+    }
+    return request.wait ? static_cast<int>(outcome.exitCode) : 0;
+}
+
+}  // namespace modVantrel

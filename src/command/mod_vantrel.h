@@ -1,0 +1,53 @@
+// Vantrel's run: read the command line, check it, launch or show the usage box.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace modVantrel {
+
+struct Priority {
+    std::int32_t selector;
+    std::wstring_view name;       // as the usage box lists it
+    std::uint32_t priorityClass;  // the process-creation flag
+};
+
+// The values do not rise with the number: 2 and 4 take the two newer flags.
+inline constexpr std::array<Priority, 6> kPriorities{{
+    {1, L"Low", 0x40},
+    {2, L"Below Normal", 0x4000},
+    {3, L"Normal", 0x20},
+    {4, L"Above Normal", 0x8000},
+    {5, L"High", 0x80},
+    {6, L"Realtime", 0x100},
+}};
+
+inline constexpr std::wstring_view kPriorityMessage =
+    L"Either no priority was selected or the selected priority was out of range.";
+inline constexpr std::wstring_view kNoExeMessage = L"The no \".EXE\" file specified!";
+inline constexpr std::wstring_view kNoFileMessage = L"The specified file does not exist!";
+inline constexpr std::wstring_view kLaunchMessage = L"The specified program returned an error!";
+
+// Exit statuses besides the launched program's own (with "/w") and 0 (without it); a failed
+// launch exits with the system's error code for the failure.
+inline constexpr int kExitInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
+inline constexpr int kExitFileNotFound = 2;       // ERROR_FILE_NOT_FOUND
+
+inline constexpr std::uint32_t kPollIntervalMs = 1000;
+
+std::optional<std::uint32_t> PriorityClassFor(std::int32_t selector);
+
+// The usage box's text for a message: the message, then the command usage and priority list.
+std::wstring UsageText(std::wstring_view message);
+
+void ShowUsage(Platform& platform, std::wstring_view message);
+
+// One whole run; returns the process's exit status.
+int Main(Platform& platform);
+
+}  // namespace modVantrel

@@ -1,0 +1,54 @@
+// Small text helpers shared by the reader, the start-up flow and the launcher.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace modVantrel {
+
+// Removes the space character, and nothing else, from both ends.
+inline std::wstring_view TrimSpaces(std::wstring_view text) {
+    const std::size_t first = text.find_first_not_of(L' ');
+    if (first == std::wstring_view::npos) {
+        return {};
+    }
+    const std::size_t last = text.find_last_not_of(L' ');
+    return text.substr(first, last - first + 1);
+}
+
+inline wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
+
+// Compares `text` with a lower-case ASCII `pattern`, ignoring the case of ASCII letters in `text`:
+// switches and the ".exe" marker are recognised in any case while the text itself keeps its case.
+inline bool EqualsIgnoringCase(std::wstring_view text, std::wstring_view pattern) {
+    if (text.size() != pattern.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (AsciiLower(text[i]) != pattern[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+inline bool StartsWithIgnoringCase(std::wstring_view text, std::wstring_view pattern) {
+    return text.size() >= pattern.size() &&
+           EqualsIgnoringCase(text.substr(0, pattern.size()), pattern);
+}
+
+// Position of the first occurrence of a lower-case ASCII `pattern`, in any case, or npos.
+inline std::size_t FindIgnoringCase(std::wstring_view text, std::wstring_view pattern) {
+    if (pattern.size() > text.size()) {
+        return std::wstring_view::npos;
+    }
+    for (std::size_t at = 0; at + pattern.size() <= text.size(); ++at) {
+        if (EqualsIgnoringCase(text.substr(at, pattern.size()), pattern)) {
+            return at;
+        }
+    }
+    return std::wstring_view::npos;
+}
+
+}  // namespace modVantrel

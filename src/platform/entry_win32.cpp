@@ -1,0 +1,19 @@
+// The entry point: one run of Main on the program's only thread.
+#include <new>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include "command/mod_vantrel.h"
+#include "platform/win32_platform.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    modVantrel::Win32Platform platform;
+    try {
+        return modVantrel::Main(platform);
+    } catch (const std::bad_alloc&) {
+        platform.Fatal(modVantrel::FatalKind::OutOfMemory);
+    }
+}
