@@ -16,7 +16,7 @@ struct FatalCalled {
 };
 
 class FakePlatform : public Platform {
-public:
+  public:
     // What the fake answers.
     std::wstring commandText;
     std::set<std::wstring> files;  // patterns that the lookup finds
@@ -72,11 +72,13 @@ public:
             result = waitResults.front();
             waitResults.pop_front();
         }
-        calls.push_back("Wait(" + Name(process) + "," + std::to_string(milliseconds) + ")=" +
-                        std::to_string(result));
+        calls.push_back("Wait(" + Name(process) + "," + std::to_string(milliseconds) +
+                        ")=" + std::to_string(result));
         return result;
     }
-    void WaitForInputIdle(Handle process) override { calls.push_back("Idle(" + Name(process) + ")"); }
+    void WaitForInputIdle(Handle process) override {
+        calls.push_back("Idle(" + Name(process) + ")");
+    }
     std::uint32_t ExitCodeOf(Handle process) override {
         calls.push_back("ExitCode(" + Name(process) + ")");
         return exitCode;
@@ -88,7 +90,7 @@ public:
 
     int MessageCount() const { return static_cast<int>(messages.size()); }
 
-private:
+  private:
     static std::string Name(Handle handle) {
         if (handle == kProcess) {
             return "process";

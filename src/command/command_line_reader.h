@@ -8,9 +8,9 @@
 namespace modVantrel {
 
 struct CommandLineRequest {
-    bool wait = false;           // a "/w" token was seen
-    std::int32_t selector = 0;   // the priority number of the last "/p:" token
-    std::wstring collected;      // program path and arguments, as collected from other tokens
+    bool wait = false;          // a "/w" token was seen
+    std::int32_t selector = 0;  // the priority number of the last "/p:" token
+    std::wstring collected;     // program path and arguments, as collected from other tokens
 };
 
 // Reads a priority number: blanks, tabs and line feeds are skipped; the longest leading decimal

@@ -81,10 +81,9 @@ int Main(Platform& platform) {
 
     const bool inheritHandles = false;
     ProcessInformation processInfo;
-    const LaunchOutcome outcome =
-        LaunchProgram(platform, path, arguments, *priorityClass,
-                      request.wait ? kWaitPolling : kWaitNone, 0, inheritHandles, processInfo,
-                      kPollIntervalMs);
+    const LaunchOutcome outcome = LaunchProgram(platform, path, arguments, *priorityClass,
+                                                request.wait ? kWaitPolling : kWaitNone, 0,
+                                                inheritHandles, processInfo, kPollIntervalMs);
     if (outcome.created == 0) {
         ShowUsage(platform, kLaunchMessage);
         return outcome.error != 0 ? static_cast<int>(outcome.error) : 1;  // never report success

@@ -17,7 +17,9 @@ inline std::wstring_view TrimSpaces(std::wstring_view text) {
     return text.substr(first, last - first + 1);
 }
 
-inline wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
+inline wchar_t AsciiLower(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c;
+}
 
 // Compares `text` with a lower-case ASCII `pattern`, ignoring the case of ASCII letters in `text`:
 // switches and the ".exe" marker are recognised in any case while the text itself keeps its case.

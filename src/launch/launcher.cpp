@@ -10,7 +10,7 @@ namespace {
 
 // Shows the hourglass for as long as it lives.
 class BusyPointer {
-public:
+  public:
     explicit BusyPointer(Platform& platform) : platform_(platform) {
         platform_.SetBusyPointer(true);
     }
@@ -18,14 +18,14 @@ public:
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;
 
-private:
+  private:
     Platform& platform_;
 };
 
 // Owns the handles that creation puts into the record: closes the thread's, then the process's,
 // on every way out, and leaves the record without them.
 class ProcessHandles {
-public:
+  public:
     ProcessHandles(Platform& platform, ProcessInformation& info)
         : platform_(platform), info_(info) {}
     ~ProcessHandles() {
@@ -35,7 +35,7 @@ public:
     ProcessHandles(const ProcessHandles&) = delete;
     ProcessHandles& operator=(const ProcessHandles&) = delete;
 
-private:
+  private:
     void Close(Handle& handle) {
         if (handle != nullptr) {
             platform_.CloseHandle(handle);
@@ -84,9 +84,9 @@ void Wait(Platform& platform, Handle process, std::int16_t waitMode, std::uint32
 
 }  // namespace
 
-LaunchOutcome LaunchProgram(Platform& platform, std::wstring_view path,
-                            std::wstring_view arguments, std::uint32_t creationFlags,
-                            std::int16_t waitMode, std::int32_t showWindow, bool inheritHandles,
+LaunchOutcome LaunchProgram(Platform& platform, std::wstring_view path, std::wstring_view arguments,
+                            std::uint32_t creationFlags, std::int16_t waitMode,
+                            std::int32_t showWindow, bool inheritHandles,
                             ProcessInformation& processInfo, std::uint32_t pollInterval) {
     ProcessCreation creation;
     creation.applicationName.assign(path);

@@ -40,7 +40,7 @@ struct ProcessCreation {
 enum class FatalKind { Overflow, InvalidArgument, OutOfMemory };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // The argument part of the process's command line, as typed, double quotes included.

@@ -15,7 +15,7 @@ constexpr const wchar_t* kCaption = L"vantrel";
 
 // Closes a search handle from FindFirstFileExW on every way out.
 class FindHandle {
-public:
+  public:
     explicit FindHandle(HANDLE handle) : handle_(handle) {}
     ~FindHandle() {
         if (handle_ != INVALID_HANDLE_VALUE) {
@@ -27,7 +27,7 @@ public:
     bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
     HANDLE get() const { return handle_; }
 
-private:
+  private:
     HANDLE handle_;
 };
 
@@ -60,7 +60,9 @@ std::wstring ArgumentText(const wchar_t* commandLine) {
     return at;
 }
 
-std::wstring Win32Platform::CommandText() { return ArgumentText(::GetCommandLineW()); }
+std::wstring Win32Platform::CommandText() {
+    return ArgumentText(::GetCommandLineW());
+}
 
 void Win32Platform::ShowMessage(const std::wstring& text) {
     ::MessageBoxW(nullptr, text.c_str(), kCaption, MB_OK | MB_SETFOREGROUND);
@@ -133,13 +135,17 @@ std::uint32_t Win32Platform::WaitForProcess(Handle process, std::uint32_t millis
     return ::WaitForSingleObject(process, milliseconds);
 }
 
-void Win32Platform::WaitForInputIdle(Handle process) { ::WaitForInputIdle(process, INFINITE); }
+void Win32Platform::WaitForInputIdle(Handle process) {
+    ::WaitForInputIdle(process, INFINITE);
+}
 
 std::uint32_t Win32Platform::ExitCodeOf(Handle process) {
     DWORD code = 0;
     return ::GetExitCodeProcess(process, &code) ? code : ::GetLastError();
 }
 
-void Win32Platform::CloseHandle(Handle handle) { ::CloseHandle(handle); }
+void Win32Platform::CloseHandle(Handle handle) {
+    ::CloseHandle(handle);
+}
 
 }  // namespace modVantrel

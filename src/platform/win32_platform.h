@@ -6,7 +6,7 @@
 namespace modVantrel {
 
 class Win32Platform final : public Platform {
-public:
+  public:
     std::wstring CommandText() override;
     void ShowMessage(const std::wstring& text) override;
     std::wstring LookupFile(const std::wstring& pattern) override;
