@@ -1,0 +1,115 @@
+#include "command/command_line_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <ostream>
+#include <string>
+
+namespace modVantrel {
+namespace {
+
+constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+
+struct ReaderCase {
+    const wchar_t* text;
+    bool wait;
+    std::int32_t selector;
+    const wchar_t* collected;
+};
+
+void PrintTo(const ReaderCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(std::wstring(c.text));
+}
+
+class ReaderTest : public ::testing::TestWithParam<ReaderCase> {};
+
+TEST_P(ReaderTest, ReadsRequest) {
+    const ReaderCase& c = GetParam();
+    const CommandLineRequest request = ParseCommandLine(c.text);
+    EXPECT_EQ(request.wait, c.wait);
+    EXPECT_EQ(request.selector, c.selector);
+    EXPECT_EQ(request.collected, c.collected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tokens, ReaderTest,
+    ::testing::Values(
+        ReaderCase{L"", false, 0, L""},
+        ReaderCase{L"/w /p:5 c:\\tools\\app.exe -x", true, 5, L"c:\\tools\\app.exe -x "},
+        ReaderCase{L"/p:2 c:\\app.exe /p:4", false, 4, L"c:\\app.exe "},
+        ReaderCase{L"c:\\app.exe /w", true, 0, L"c:\\app.exe "},
+        // Switches in any case; everything collected keeps its case.
+        ReaderCase{L"/W /P:3 C:\\Tools\\App.EXE -Verbose", true, 3,
+                   L"C:\\Tools\\App.EXE -Verbose "},
+        ReaderCase{L"/wait /p c:\\a.exe", false, 0, L"/wait /p c:\\a.exe "},
+        // Runs of spaces give empty tokens, each of which leaves its space; tabs belong to tokens.
+        ReaderCase{L"a  b", false, 0, L"a  b "}, ReaderCase{L" a ", false, 0, L" a  "},
+        ReaderCase{L"a\tb", false, 0, L"a\tb "},
+        // Quotes: an opening quote restarts the text, a closing one adds no space.
+        ReaderCase{L"\"c:\\program files\\app.exe\" -q", false, 0,
+                   L"c:\\program files\\app.exe-q "},
+        ReaderCase{L"x \"c:\\a b\\app.exe\"", false, 0, L"c:\\a b\\app.exe"},
+        ReaderCase{L"c:\\app.exe \"a b\"", false, 0, L"a b"},
+        ReaderCase{L"x \"c:\\app.exe\"", false, 0, L"c:\\app.exe"},
+        ReaderCase{L"\"\"", false, 0, L""}, ReaderCase{L"a\"b c", false, 0, L"a\"b c "},
+        // A lone quote adds nothing and discards nothing.
+        ReaderCase{L"\"", false, 0, L""},
+        ReaderCase{L"c:\\app.exe \" -x", false, 0, L"c:\\app.exe -x "},
+        ReaderCase{L"/p:3 \" \"", false, 3, L""}));
+
+struct NumberCase {
+    const wchar_t* text;
+    std::int32_t value;
+};
+
+void PrintTo(const NumberCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(std::wstring(c.text));
+}
+
+class NumberTest : public ::testing::TestWithParam<NumberCase> {};
+
+TEST_P(NumberTest, ReadsPriorityNumber) {
+    const NumberCase& c = GetParam();
+    EXPECT_EQ(ReadPriorityNumber(c.text), c.value)
+        << "reading " << ::testing::PrintToString(std::wstring(c.text));
+    // The same number behind "/p:" in a command line.
+    EXPECT_EQ(ParseCommandLine(std::wstring(L"/p:") + c.text).selector, c.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Numbers, NumberTest,
+    ::testing::Values(
+        NumberCase{L"", 0}, NumberCase{L"3", 3}, NumberCase{L"3x", 3}, NumberCase{L"x3", 0},
+        NumberCase{L"+5", 5}, NumberCase{L"-1", -1}, NumberCase{L"--1", 0}, NumberCase{L".", 0},
+        // Blanks anywhere are skipped; tabs and line feeds stand in tokens.
+        NumberCase{L"1\t2", 12}, NumberCase{L"\t4\n", 4},
+        // Halfway cases go to the even neighbour.
+        NumberCase{L"2.5", 2}, NumberCase{L"3.5", 4}, NumberCase{L"6.5", 6}, NumberCase{L"0.5", 0},
+        NumberCase{L"-2.5", -2}, NumberCase{L"-3.5", -4}, NumberCase{L"2.51", 3},
+        NumberCase{L"2.49", 2}, NumberCase{L".5", 0}, NumberCase{L"5.", 5}, NumberCase{L"1.5.5", 2},
+        // Exponent, in any case, only when digits follow it.
+        NumberCase{L"1e1", 10}, NumberCase{L"1E1", 10}, NumberCase{L"60e-1", 6},
+        NumberCase{L"6e", 6}, NumberCase{L"6e+", 6}, NumberCase{L"6ex", 6},
+        // Radix prefixes, in any case; reading stops at the first digit outside the radix.
+        NumberCase{L"&h6", 6}, NumberCase{L"&H6", 6}, NumberCase{L"&hA", 10},
+        NumberCase{L"&hf", 15}, NumberCase{L"&o7", 7}, NumberCase{L"&O10", 8},
+        NumberCase{L"&o8", 0}, NumberCase{L"&h", 0}, NumberCase{L"&x6", 0}, NumberCase{L"&h6g", 6},
+        // Characters outside ASCII end the number, look-alike digits included.
+        NumberCase{L"5\u0663", 5}, NumberCase{L"\uFF15", 0},
+        // The 32-bit bounds: values beyond them are pinned, so they stay out of range.
+        NumberCase{L"2147483647", kMax}, NumberCase{L"-2147483648", kMin},
+        NumberCase{L"2147483648", kMax}, NumberCase{L"-2147483649", kMin},
+        NumberCase{L"99999999999", kMax}, NumberCase{L"-99999999999", kMin},
+        NumberCase{L"1e400", kMax}, NumberCase{L"-1e400", kMin}, NumberCase{L"1e-400", 0},
+        NumberCase{L"&hffffffff", kMax},
+        NumberCase{L"&h1000000000000000000000000000000000000000000000000000000000000000000000000"
+                   L"00000000000000000000000000000000000000000000000000000000000000000000000000"
+                   L"00000000000000000000000000000000000000000000000000000000000000000000000000"
+                   L"0000000000000000000000000000000000000000000000000000000000000000000000",
+                   kMax}));
+
+}  // namespace
+}  // namespace modVantrel

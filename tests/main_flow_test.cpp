@@ -1,0 +1,210 @@
+#include "command/mod_vantrel.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "fake_platform.h"
+
+namespace modVantrel {
+namespace {
+
+using testing::FakePlatform;
+
+// What a run should show, or launch, for one command line.
+struct FlowCase {
+    const wchar_t* commandText;
+    std::vector<std::wstring> files;  // what the lookup finds
+    const wchar_t* message;           // nullptr when nothing is shown
+    int exitStatus;
+    const wchar_t* applicationName;  // nullptr when nothing is launched
+    const wchar_t* commandLine;
+    std::uint32_t creationFlags;
+};
+
+void PrintTo(const FlowCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(std::wstring(c.commandText));
+}
+
+class FlowTest : public ::testing::TestWithParam<FlowCase> {};
+
+TEST_P(FlowTest, ShowsOrLaunches) {
+    const FlowCase& c = GetParam();
+    FakePlatform platform;
+    platform.commandText = c.commandText;
+    platform.files.insert(c.files.begin(), c.files.end());
+    platform.exitCode = 42;
+
+    EXPECT_EQ(Main(platform), c.exitStatus);
+
+    if (c.message != nullptr) {
+        ASSERT_EQ(platform.MessageCount(), 1);
+        EXPECT_EQ(platform.messages[0], UsageText(c.message));
+    } else {
+        EXPECT_EQ(platform.MessageCount(), 0);
+    }
+    if (c.applicationName != nullptr) {
+        ASSERT_EQ(platform.creations.size(), 1u);
+        EXPECT_EQ(platform.creations[0].applicationName, c.applicationName);
+        EXPECT_EQ(platform.creations[0].commandLine, c.commandLine);
+        EXPECT_EQ(platform.creations[0].creationFlags, c.creationFlags);
+        EXPECT_FALSE(platform.creations[0].inheritHandles);
+        EXPECT_EQ(platform.creations[0].startup.flags, 0u);
+    } else {
+        EXPECT_TRUE(platform.creations.empty());
+    }
+    EXPECT_TRUE(platform.openHandles.empty());
+}
+
+const wchar_t* const kPriority = kPriorityMessage.data();
+const wchar_t* const kNoExe = kNoExeMessage.data();
+const wchar_t* const kNoFile = kNoFileMessage.data();
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, FlowTest,
+    ::testing::Values(
+        // The priority is checked first, then ".exe", then the file.
+        FlowCase{L"", {}, kPriority, 87, nullptr, nullptr, 0},
+        FlowCase{L"/p:3", {}, kNoExe, 87, nullptr, nullptr, 0},
+        FlowCase{L"/p:9 c:\\windows\\notepad.exe",
+                 {L"c:\\windows\\notepad.exe"},
+                 kPriority,
+                 87,
+                 nullptr,
+                 nullptr,
+                 0},
+        FlowCase{L"/p:0 x", {}, kPriority, 87, nullptr, nullptr, 0},
+        FlowCase{L"/p:7 c:\\a.exe", {L"c:\\a.exe"}, kPriority, 87, nullptr, nullptr, 0},
+        FlowCase{L"/p:-1 c:\\a.exe", {L"c:\\a.exe"}, kPriority, 87, nullptr, nullptr, 0},
+        FlowCase{L"/p:99999999999 c:\\a.exe", {L"c:\\a.exe"}, kPriority, 87, nullptr, nullptr, 0},
+        FlowCase{L"/p:4294967299 c:\\a.exe", {L"c:\\a.exe"}, kPriority, 87, nullptr, nullptr, 0},
+        FlowCase{L"/p:3 c:\\tools\\app.com", {}, kNoExe, 87, nullptr, nullptr, 0},
+        FlowCase{L"/p:3 c:\\missing.exe", {}, kNoFile, 2, nullptr, nullptr, 0},
+        FlowCase{L"/p:3 c:\\a\"b.exe", {L"c:\\a\"b.exe"}, kNoFile, 2, nullptr, nullptr, 0},
+        // The priority table, also through number readings.
+        FlowCase{L"/p:1 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x40},
+        FlowCase{L"/p:2 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x4000},
+        FlowCase{L"/p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x20},
+        FlowCase{L"/p:4 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x8000},
+        FlowCase{L"/p:5 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x80},
+        FlowCase{L"/p:6 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x100},
+        FlowCase{L"/p:2.5 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x4000},
+        FlowCase{L"/p:3.5 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x8000},
+        FlowCase{L"/p:&h6 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x100},
+        // Path and arguments reach the program as typed; the path is quoted at the head.
+        FlowCase{L"/P:5 C:\\Tools\\App.EXE -Verbose",
+                 {L"C:\\Tools\\App.EXE"},
+                 nullptr,
+                 0,
+                 L"C:\\Tools\\App.EXE",
+                 L"\"C:\\Tools\\App.EXE\" -Verbose",
+                 0x80},
+        FlowCase{L"/p:2 \"c:\\program files\\tools\\tool.exe\" -q",
+                 {L"c:\\program files\\tools\\tool.exe"},
+                 nullptr,
+                 0,
+                 L"c:\\program files\\tools\\tool.exe",
+                 L"\"c:\\program files\\tools\\tool.exe\" -q",
+                 0x4000},
+        // The split is at the first ".exe"; the rest, trimmed, are the arguments.
+        FlowCase{L"/p:3 c:\\my.exe.files\\run.exe",
+                 {L"c:\\my.exe"},
+                 nullptr,
+                 0,
+                 L"c:\\my.exe",
+                 L"\"c:\\my.exe\" .files\\run.exe",
+                 0x20},
+        FlowCase{L"/p:3   c:\\a.exe   -x   ",
+                 {L"c:\\a.exe"},
+                 nullptr,
+                 0,
+                 L"c:\\a.exe",
+                 L"\"c:\\a.exe\" -x",
+                 0x20},
+        FlowCase{L"/p:1 .exe", {}, kNoFile, 2, nullptr, nullptr, 0},
+        FlowCase{L"/p:1 .exe", {L".exe"}, nullptr, 0, L".exe", L"\".exe\"", 0x40},
+        // Switches among the arguments are taken and never passed on; a lone quote adds nothing.
+        FlowCase{L"/p:3 c:\\a.exe -x /p:4 \" -y",
+                 {L"c:\\a.exe"},
+                 nullptr,
+                 0,
+                 L"c:\\a.exe",
+                 L"\"c:\\a.exe\" -x -y",
+                 0x8000},
+        // With "/w" the status is the program's own.
+        FlowCase{L"/p:3 c:\\a.exe /W",
+                 {L"c:\\a.exe"},
+                 nullptr,
+                 42,
+                 L"c:\\a.exe",
+                 L"\"c:\\a.exe\"",
+                 0x20}));
+
+TEST(FlowTest, FailedLaunchShowsMessageAndExitsWithTheSystemError) {
+    FakePlatform platform;
+    platform.commandText = L"/p:3 c:\\notaprogram.exe";
+    platform.files = {L"c:\\notaprogram.exe"};
+    platform.startSucceeds = false;
+    platform.startError = 193;  // ERROR_BAD_EXE_FORMAT
+    EXPECT_EQ(Main(platform), 193);
+    ASSERT_EQ(platform.MessageCount(), 1);
+    EXPECT_EQ(platform.messages[0], UsageText(kLaunchMessage));
+}
+
+TEST(FlowTest, FailedLaunchWithoutErrorCodeStillExitsNonzero) {
+    FakePlatform platform;
+    platform.commandText = L"/p:3 c:\\a.exe";
+    platform.files = {L"c:\\a.exe"};
+    platform.startSucceeds = false;
+    platform.startError = 0;
+    EXPECT_NE(Main(platform), 0);
+}
+
+TEST(FlowTest, WaitsWithPollingOnlyWhenAsked) {
+    for (const bool wait : {false, true}) {
+        FakePlatform platform;
+        platform.commandText = wait ? L"/w /p:3 c:\\a.exe" : L"/p:3 c:\\a.exe";
+        platform.files = {L"c:\\a.exe"};
+        Main(platform);
+        std::vector<std::string> expected = {"CommandText", "LookupFile", "BusyOn", "StartProcess"};
+        if (wait) {
+            expected.insert(expected.end(), {"Wait(process,1000)=0", "Pump", "ExitCode(process)"});
+        }
+        expected.insert(expected.end(), {"Close(thread)", "Close(process)", "BusyOff"});
+        EXPECT_EQ(platform.calls, expected) << "wait " << wait;
+    }
+}
+
+TEST(UsageTextTest, IsExactToTheByte) {
+    const std::wstring expected =
+        L"Some message.\r\n"
+        L"\r\n"
+        L"Command Usage:\r\n"
+        L"\tvantrel [/w] /p:(1-6) <exepath>\r\n"
+        L"\r\n"
+        L"\t/w\tWaits for program to terminate\r\n"
+        L"\t/p\tSpecify the priority to run the program at\r\n"
+        L"\r\n"
+        L"Priority Values: \r\n"
+        L"\tRealtime\t\t6\r\n"
+        L"\tHigh\t\t5\r\n"
+        L"\tAbove Normal\t4\r\n"
+        L"\tNormal\t\t3\r\n"
+        L"\tBelow Normal\t2\r\n"
+        L"\tLow\t\t1\r\n";
+    EXPECT_EQ(UsageText(L"Some message."), expected);
+}
+
+TEST(UsageTextTest, MessagesAreExact) {
+    EXPECT_EQ(kPriorityMessage,
+              L"Either no priority was selected or the selected priority was out of range.");
+    EXPECT_EQ(kNoExeMessage, L"The no \".EXE\" file specified!");
+    EXPECT_EQ(kNoFileMessage, L"The specified file does not exist!");
+    EXPECT_EQ(kLaunchMessage, L"The specified program returned an error!");
+}
+
+}  // namespace
+}  // namespace modVantrel
