@@ -38,11 +38,11 @@ std::wstring UsageText(std::wstring_view message) {
         text += line;
         text += kLineEnd;
     }
-    // Highest first; short names take a second tab so that the numbers line up.
+    // Highest first; names that fill a tab stop take one tab before the number, the others two.
     for (auto priority = kPriorities.rbegin(); priority != kPriorities.rend(); ++priority) {
         text += L'\t';
         text += priority->name;
-        text += priority->name.size() < 8 ? L"\t\t" : L"\t";
+        text += priority->name.size() > 8 ? L"\t" : L"\t\t";
         text += static_cast<wchar_t>(L'0' + priority->selector);
         text += kLineEnd;
     }
