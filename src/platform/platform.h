@@ -37,7 +37,7 @@ struct ProcessCreation {
     StartupRecord startup;
 };
 
-enum class FatalKind { Overflow, InvalidArgument, OutOfMemory };
+enum class FatalKind { Overflow, OutOfMemory };
 
 class Platform {
   public:

@@ -96,17 +96,10 @@ void Win32Platform::SetBusyPointer(bool busy) {
 }
 
 void Win32Platform::Fatal(FatalKind kind) {
-    const wchar_t* text = L"Out of memory.";
-    UINT exitCode = ERROR_NOT_ENOUGH_MEMORY;
-    if (kind == FatalKind::Overflow) {
-        text = L"Overflow.";
-        exitCode = ERROR_ARITHMETIC_OVERFLOW;
-    } else if (kind == FatalKind::InvalidArgument) {
-        text = L"Invalid argument.";
-        exitCode = ERROR_INVALID_PARAMETER;
-    }
-    ::MessageBoxW(nullptr, text, kCaption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
-    ::ExitProcess(exitCode);
+    const bool overflow = kind == FatalKind::Overflow;
+    ::MessageBoxW(nullptr, overflow ? L"Overflow." : L"Out of memory.", kCaption,
+                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    ::ExitProcess(overflow ? ERROR_ARITHMETIC_OVERFLOW : ERROR_NOT_ENOUGH_MEMORY);
 }
 
 bool Win32Platform::StartProcess(ProcessCreation& creation, ProcessInformation& info,
