@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds the mingw preset, packs the release archive and prints its path. With --check, also unpacks
+# the archive into a temporary folder, checks that it holds exactly vantrel.exe, README.md and
+# LICENSE, and runs the end-to-end suite against the unpacked vantrel.exe.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+cd "$repo_root"
+
+ensure_build_tools
+build_preset mingw >&2
+rm -f build/mingw/vantrel-*-win64.zip
+(cd build/mingw && cpack >&2)
+zip=$(echo "$repo_root"/build/mingw/vantrel-*-win64.zip)
+
+if [ "${1:-}" = --check ]; then
+    unpacked=$(mktemp -d)
+    trap 'rm -rf "$unpacked"' EXIT
+    (cd "$unpacked" && cmake -E tar xf "$zip")
+    content=$(cd "$unpacked" && find . -mindepth 1 | sort | tr '\n' ' ')
+    if [ "$content" != "./LICENSE ./README.md ./vantrel.exe " ]; then
+        echo "release check: unexpected archive content: $content" >&2
+        exit 1
+    fi
+    cmp README.md "$unpacked/README.md" && cmp LICENSE "$unpacked/LICENSE"
+    if [ -f scripts/e2e.sh ]; then
+        bash scripts/e2e.sh "$unpacked/vantrel.exe" >&2
+    else
+        echo "release check: no scripts/e2e.sh; checked the archive's content only" >&2
+    fi
+fi
+echo "$zip"
