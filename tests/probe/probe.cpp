@@ -5,6 +5,8 @@
 //                          class, one per line
 //   VANTREL_PROBE_SLEEP_MS how long to sleep before exiting (default 0)
 //   VANTREL_PROBE_EXIT     the exit code (default 0)
+//   VANTREL_PROBE_DONE     file to make, empty, once the sleep is over: tells a waiting test that
+//                          the probe has reached its end
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -52,5 +54,13 @@ int wmain() {
         Record(record);
     }
     ::Sleep(Number(L"VANTREL_PROBE_SLEEP_MS"));
+    const std::wstring done = Variable(L"VANTREL_PROBE_DONE");
+    if (!done.empty()) {
+        const HANDLE file = ::CreateFileW(done.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(file);
+        }
+    }
     return static_cast<int>(Number(L"VANTREL_PROBE_EXIT"));
 }

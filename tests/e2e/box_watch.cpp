@@ -1,0 +1,124 @@
+#include "box_watch.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <algorithm>
+
+namespace e2e {
+namespace {
+
+constexpr int kMessageTextId = 0xFFFF;
+constexpr DWORD kScanIntervalMs = 20;
+
+class OwnedHandle {
+  public:
+    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
+    ~OwnedHandle() {
+        if (handle_ != nullptr) {
+            ::CloseHandle(handle_);
+        }
+    }
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    HANDLE get() const { return handle_; }
+
+  private:
+    HANDLE handle_;
+};
+
+std::wstring TextOf(HWND window) {
+    if (window == nullptr) {
+        return {};
+    }
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+struct Scan {
+    DWORD processId;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectBox(HWND window, LPARAM context) {
+    Scan& scan = *reinterpret_cast<Scan*>(context);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    wchar_t className[16] = {};
+    ::GetClassNameW(window, className, 16);
+    // A box counts once it is visible: by then its dialog has been initialised and holds its text.
+    if (owner == scan.processId && std::wstring_view(className) == L"#32770" &&
+        ::IsWindowVisible(window)) {
+        scan.found.push_back(window);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::uint64_t Now() {
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+WatchedRun RunAnsweringBoxes(const std::wstring& application, const std::wstring& commandLine,
+                             const std::wstring& directory, std::uint32_t timeLimitMs,
+                             const std::function<void(const Box&)>& onBox) {
+    WatchedRun run;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION created{};
+    std::wstring line = commandLine;  // creation may write to it
+    const ULONGLONG start = ::GetTickCount64();
+    if (!::CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          directory.empty() ? nullptr : directory.c_str(), &startup, &created)) {
+        run.startError = ::GetLastError();
+        return run;
+    }
+    run.started = true;
+    const OwnedHandle process(created.hProcess);
+    const OwnedHandle thread(created.hThread);
+
+    std::vector<HWND> answered;
+    for (;;) {
+        const DWORD waited = ::WaitForSingleObject(process.get(), kScanIntervalMs);
+        Scan scan{created.dwProcessId, {}};
+        ::EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&scan));
+        for (const HWND box : scan.found) {
+            if (std::find(answered.begin(), answered.end(), box) != answered.end()) {
+                continue;  // answered already, not yet gone
+            }
+            answered.push_back(box);
+            run.boxes.push_back({TextOf(box), TextOf(::GetDlgItem(box, kMessageTextId))});
+            if (onBox) {
+                onBox(run.boxes.back());
+            }
+            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+        if (waited != WAIT_TIMEOUT) {
+            run.endedAt = Now();
+            run.ended = true;
+            break;
+        }
+        if (timeLimitMs != kNoTimeLimit && ::GetTickCount64() - start > timeLimitMs) {
+            ::TerminateProcess(process.get(), 1);
+            ::WaitForSingleObject(process.get(), INFINITE);
+            break;
+        }
+    }
+    run.milliseconds = ::GetTickCount64() - start;
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.get(), &code);
+    run.exitCode = code;
+    return run;
+}
+
+}  // namespace e2e

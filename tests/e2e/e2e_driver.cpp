@@ -1,0 +1,526 @@
+// End-to-end cases for a built vantrel.exe, run under Wine with the null graphics driver:
+//   vantrel_e2e <vantrel.exe> <trace-file> [probe.exe]
+// Each case starts vantrel.exe with an exact command line and working folder, reads and answers
+// its message box, and checks the exit status, the process it created (seen in Wine's relay trace
+// of CreateProcessW, which this program's stderr must be redirected to: <trace-file>) and what
+// the probe recorded about its own start. The probe defaults to vantrel_probe.exe beside this one.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "box_watch.h"
+#include "harness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The usage box's text after its message, written out once here, so that any change to the
+// product's text shows up as a failure.
+constexpr std::wstring_view kUsage =
+    L"\r\n"
+    L"\r\n"
+    L"Command Usage:\r\n"
+    L"\tvantrel [/w] /p:(1-6) <exepath>\r\n"
+    L"\r\n"
+    L"\t/w\tWaits for program to terminate\r\n"
+    L"\t/p\tSpecify the priority to run the program at\r\n"
+    L"\r\n"
+    L"Priority Values: \r\n"
+    L"\tRealtime\t\t6\r\n"
+    L"\tHigh\t\t5\r\n"
+    L"\tAbove Normal\t4\r\n"
+    L"\tNormal\t\t3\r\n"
+    L"\tBelow Normal\t2\r\n"
+    L"\tLow\t\t1\r\n";
+
+enum class Message { None, Priority, NoExe, NoFile, Launch };
+
+std::wstring_view MessageText(Message message) {
+    switch (message) {
+        case Message::Priority:
+            return L"Either no priority was selected or the selected priority was out of range.";
+        case Message::NoExe:
+            return L"The no \".EXE\" file specified!";
+        case Message::NoFile:
+            return L"The specified file does not exist!";
+        case Message::Launch:
+            return L"The specified program returned an error!";
+        case Message::None:
+            break;
+    }
+    return L"";
+}
+
+enum class Timing { Any, EndsAfterProbe, EndsWhileProbeRuns };
+
+constexpr int kLaunchError = -1;  // the status is the error CreateProcessW gives for the program
+
+constexpr std::uint32_t kLow = 0x40, kBelowNormal = 0x4000, kNormal = 0x20,
+                        kAboveNormal = 0x8000, kHigh = 0x80, kRealtime = 0x100;
+
+// A folder name outside every ANSI code page that holds Greek or CJK, but not both.
+#define OUTSIDE_ANSI L"\u03A9\u03BC\u03AD\u03B3\u03B1-\u6F22\u5B57"
+
+struct Row {
+    const wchar_t* name;
+    const wchar_t* arguments;  // vantrel's argument text; {w} stands for the work folder
+    const wchar_t* directory;  // working folder, below the work folder ("": the work folder)
+    Message message;
+    int status;                // exit status, or kLaunchError
+    const wchar_t* attempted;  // command line vantrel creates a process with; nullptr: none
+    std::uint32_t flags;       // creation flags of that call
+    std::uint32_t probeSleepMs = 0;
+    std::uint32_t probeExit = 0;
+    Timing timing = Timing::Any;
+};
+
+// clang-format off
+const Row kRows[] = {
+    // The four messages, their statuses, and the order of the checks.
+    {L"no arguments: priority message", L"", L"", Message::Priority, 87, nullptr, 0},
+    {L"/p:3 alone: .exe message", L"/p:3", L"", Message::NoExe, 87, nullptr, 0},
+    {L"missing file: file message", L"/p:3 {w}\\missing.exe", L"", Message::NoFile, 2, nullptr, 0},
+    {L"text file named .exe: launch message", L"/p:3 {w}\\text.exe", L"", Message::Launch,
+     kLaunchError, L"\"{w}\\text.exe\"", kNormal},
+    {L"priority checked before an existing file", L"/p:9 {w}\\probe.exe", L"", Message::Priority, 87,
+     nullptr, 0},
+    {L"priority checked before .exe", L"/p:0 x", L"", Message::Priority, 87, nullptr, 0},
+    {L"priority checked before a failing launch", L"/p:7 {w}\\text.exe", L"", Message::Priority, 87,
+     nullptr, 0},
+    {L".exe checked before the file", L"/p:3 {w}\\missing", L"", Message::NoExe, 87, nullptr, 0},
+    {L"file checked before the launch", L"/p:3 {w}\\wild\\missing-*.exe", L"", Message::NoFile, 2,
+     nullptr, 0},
+    // Inputs that once ended in the fatal report.
+    {L"lone quote: priority message", L"\"", L"", Message::Priority, 87, nullptr, 0},
+    {L"lone quote after a priority: .exe message", L"/p:3 \"", L"", Message::NoExe, 87, nullptr, 0},
+    {L"lone quote before a path adds nothing", L"/p:3 \" {w}\\probe.exe", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\"", kNormal},
+    {L"huge priority number: priority message", L"/p:99999999999 {w}\\probe.exe", L"",
+     Message::Priority, 87, nullptr, 0},
+    {L"huge negative priority number: priority message", L"/p:-99999999999 {w}\\probe.exe", L"",
+     Message::Priority, 87, nullptr, 0},
+    {L"huge &h priority number: priority message", L"/p:&hFFFFFFFFFF {w}\\probe.exe", L"",
+     Message::Priority, 87, nullptr, 0},
+    // What reaches the launched program.
+    {L"arguments keep their case", L"/P:3 {w}\\probe.exe -Verbose MixedCase", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\" -Verbose MixedCase", kNormal},
+    {L"typed .EXE keeps its case", L"/p:3 {w}\\PROBE.EXE", L"", Message::None, 0,
+     L"\"{w}\\PROBE.EXE\"", kNormal},
+    {L"double spaces between arguments kept", L"/p:3 {w}\\probe.exe a  b", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\" a  b", kNormal},
+    {L"path split at the first .exe", L"/p:3 {w}\\probe.exe.files\\run.exe", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\" .files\\run.exe", kNormal},
+    {L"switches in any case among the arguments", L"{w}\\probe.exe -A /W /P:5", L"", Message::None,
+     3, L"\"{w}\\probe.exe\" -A", kHigh, 0, 3},
+    {L"quoted argument restarts the text: .exe message", L"/p:3 {w}\\probe.exe \"a b\"", L"",
+     Message::NoExe, 87, nullptr, 0},
+    {L"quoted path with spaces", L"/p:3 \"{w}\\Dir With Space\\Probe Tool.exe\" -q", L"",
+     Message::None, 0, L"\"{w}\\Dir With Space\\Probe Tool.exe\" -q", kNormal},
+    {L"relative path found in the working folder", L"/p:3 probe.exe rel", L"", Message::None, 0,
+     L"\"probe.exe\" rel", kNormal},
+    {L"relative path into a subfolder", L"/p:3 sub\\inner.exe", L"", Message::None, 0,
+     L"\"sub\\inner.exe\"", kNormal},
+    {L"program only on the search path: file message", L"/p:3 pathonly.exe", L"", Message::NoFile,
+     2, nullptr, 0},
+    {L"hidden file: file message", L"/p:3 {w}\\hidden.exe", L"", Message::NoFile, 2, nullptr, 0},
+    {L"system file: file message", L"/p:3 {w}\\system.exe", L"", Message::NoFile, 2, nullptr, 0},
+    {L"folder named like a program: file message", L"/p:3 {w}\\folder.exe", L"", Message::NoFile, 2,
+     nullptr, 0},
+    {L"wildcard * that matches: launch message", L"/p:3 {w}\\wild\\probe-*.exe", L"",
+     Message::Launch, kLaunchError, L"\"{w}\\wild\\probe-*.exe\"", kNormal},
+    {L"wildcard ? that matches: launch message", L"/p:3 {w}\\wild\\probe-?.exe", L"",
+     Message::Launch, kLaunchError, L"\"{w}\\wild\\probe-?.exe\"", kNormal},
+    {L"path outside the ANSI code page", L"/p:3 {w}\\" OUTSIDE_ANSI L"\\probe.exe -x", L"",
+     Message::None, 0, L"\"{w}\\" OUTSIDE_ANSI L"\\probe.exe\" -x", kNormal},
+    {L"working folder outside the ANSI code page", L"/p:3 probe.exe", OUTSIDE_ANSI, Message::None, 0,
+     L"\"probe.exe\"", kNormal},
+    // Waiting.
+    {L"/w: ends just after the program", L"/w /p:3 {w}\\probe.exe", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\"", kNormal, 2500, 0, Timing::EndsAfterProbe},
+    {L"no /w: ends while the program runs", L"/p:3 {w}\\probe.exe", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\"", kNormal, 4000, 5, Timing::EndsWhileProbeRuns},
+    {L"/w: the program's exit status", L"/p:3 /w {w}\\probe.exe", L"", Message::None, 42,
+     L"\"{w}\\probe.exe\"", kNormal, 0, 42},
+    {L"/w: a large exit status", L"/w /p:3 {w}\\probe.exe", L"", Message::None, -1073741819,
+     L"\"{w}\\probe.exe\"", kNormal, 0, 3221225477u},
+    // The creation flag of each priority.
+    {L"/p:1 creates with 0x40", L"/p:1 {w}\\probe.exe p1", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\" p1", kLow},
+    {L"/p:2 creates with 0x4000", L"/p:2 {w}\\probe.exe p2", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\" p2", kBelowNormal},
+    {L"/p:3 creates with 0x20", L"/p:3 {w}\\probe.exe p3", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\" p3", kNormal},
+    {L"/p:4 creates with 0x8000", L"/p:4 {w}\\probe.exe p4", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\" p4", kAboveNormal},
+    {L"/p:5 creates with 0x80", L"/p:5 {w}\\probe.exe p5", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\" p5", kHigh},
+    {L"/p:6 creates with 0x100", L"/p:6 {w}\\probe.exe p6", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\" p6", kRealtime},
+    {L"/p:2.5 reads as 2", L"/p:2.5 {w}\\probe.exe half2", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\" half2", kBelowNormal},
+    {L"/p:3.5 reads as 4", L"/p:3.5 {w}\\probe.exe half3", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\" half3", kAboveNormal},
+    {L"/p:&h6 reads as 6", L"/p:&h6 {w}\\probe.exe hex6", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\" hex6", kRealtime},
+    {L"last /p: wins", L"/p:1 {w}\\probe.exe last /p:5", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\" last", kHigh},
+};
+// clang-format on
+
+constexpr DWORD kRunLimitMs = 30000;
+constexpr int kProbeEndLimitMs = 15000;
+constexpr std::uint64_t kSoonAfterMs = 2000;  // generous: the wait sees the end at once
+
+std::wstring Replace(std::wstring text, std::wstring_view from, std::wstring_view to) {
+    for (std::size_t at = text.find(from); at != std::wstring::npos;
+         at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+// A string as Wine's traces print it: characters outside printable ASCII as \\ and 4 hex digits.
+std::wstring TraceForm(std::wstring_view text) {
+    std::wstring form = L"L\"";
+    for (const wchar_t c : text) {
+        switch (c) {
+            case L'\n': form += L"\\n"; break;
+            case L'\r': form += L"\\r"; break;
+            case L'\t': form += L"\\t"; break;
+            case L'"': form += L"\\\""; break;
+            case L'\\': form += L"\\\\"; break;
+            default:
+                if (c < L' ' || c >= 127) {
+                    wchar_t escape[8];
+                    swprintf(escape, 8, L"\\%04x", static_cast<unsigned>(c));
+                    form += escape;
+                } else {
+                    form += c;
+                }
+        }
+    }
+    return form + L"\"";
+}
+
+struct Creation {
+    std::wstring commandLine;  // as traced
+    std::uint32_t flags = 0;
+};
+
+// The CreateProcessW calls in a piece of relay trace:
+//   0024:Call KERNEL32.CreateProcessW(app L"..",cmd L"..",sa,ta,inherit,flags,env,dir,si,pi) ret=..
+std::vector<Creation> TracedCreations(const std::string& trace) {
+    std::vector<Creation> found;
+    std::size_t lineStart = 0;
+    while (lineStart < trace.size()) {
+        std::size_t lineEnd = trace.find('\n', lineStart);
+        if (lineEnd == std::string::npos) {
+            lineEnd = trace.size();
+        }
+        const std::string line = trace.substr(lineStart, lineEnd - lineStart);
+        lineStart = lineEnd + 1;
+        const std::size_t call = line.find("CreateProcessW(");
+        if (line.find(":Call ") == std::string::npos || call == std::string::npos) {
+            continue;
+        }
+        // Split the arguments at the commas outside quoted strings.
+        std::vector<std::string> arguments(1);
+        bool quoted = false;
+        for (std::size_t at = call + 15; at < line.size(); ++at) {
+            const char c = line[at];
+            if (quoted && c == '\\') {
+                arguments.back() += line.substr(at, 2);
+                ++at;
+                continue;
+            }
+            if (c == '"') {
+                quoted = !quoted;
+            } else if (!quoted && c == ',') {
+                arguments.emplace_back();
+                continue;
+            } else if (!quoted && c == ')') {
+                break;
+            }
+            arguments.back() += c;
+        }
+        if (arguments.size() != 10) {
+            continue;
+        }
+        Creation creation;
+        const std::size_t text = arguments[1].find(' ');
+        if (text != std::string::npos) {
+            creation.commandLine.assign(arguments[1].begin() + static_cast<long>(text) + 1,
+                                        arguments[1].end());
+        }
+        // The trace shows whole registers: only the low 32 bits belong to the argument.
+        creation.flags = static_cast<std::uint32_t>(std::stoull(arguments[5], nullptr, 16));
+        found.push_back(creation);
+    }
+    return found;
+}
+
+std::string ReadBytes(const fs::path& path, std::uintmax_t from) {
+    std::ifstream file(path, std::ios::binary);
+    file.seekg(static_cast<std::streamoff>(from));
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::uintmax_t SizeOf(const fs::path& path) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(path, error);
+    return error ? 0 : size;
+}
+
+// The probe's record: command line, working folder, priority class.
+std::vector<std::wstring> ReadRecord(const fs::path& path) {
+    const std::string bytes = ReadBytes(path, 0);
+    std::wstring text(bytes.size() / 2, L'\0');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        text[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                       static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    }
+    std::vector<std::wstring> lines;
+    std::size_t start = 0;
+    for (std::size_t end = text.find(L'\n'); end != std::wstring::npos;
+         end = text.find(L'\n', start)) {
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool WaitForFile(const fs::path& path, int limitMs) {
+    for (int waited = 0; !fs::exists(path); waited += 20) {
+        if (waited >= limitMs) {
+            return false;
+        }
+        ::Sleep(20);
+    }
+    return true;
+}
+
+std::uint64_t WrittenAt(const fs::path& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        return 0;
+    }
+    return (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+           data.ftLastWriteTime.dwLowDateTime;
+}
+
+// The error with which process creation fails for this command line, its program taken from the
+// quotes at its head as vantrel takes it, in this working folder.
+std::uint32_t CreationError(const std::wstring& commandLine, const std::wstring& directory) {
+    const std::wstring program = commandLine.substr(1, commandLine.find(L'"', 1) - 1);
+    std::wstring line = commandLine;
+    wchar_t previous[MAX_PATH * 4] = {};
+    ::GetCurrentDirectoryW(MAX_PATH * 4, previous);
+    ::SetCurrentDirectoryW(directory.c_str());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION created{};
+    std::uint32_t error = 0;
+    if (::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                         nullptr, nullptr, &startup, &created)) {
+        ::TerminateProcess(created.hProcess, 1);
+        ::CloseHandle(created.hThread);
+        ::CloseHandle(created.hProcess);
+    } else {
+        error = ::GetLastError();
+    }
+    ::SetCurrentDirectoryW(previous);
+    return error;
+}
+
+std::wstring Hex(std::uint32_t value) {
+    wchar_t text[16];
+    swprintf(text, 16, L"0x%X", value);
+    return text;
+}
+
+struct Setup {
+    std::wstring vantrel;
+    fs::path trace;
+    fs::path work;
+};
+
+void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
+    e2e::Checks checks;
+    const std::wstring work = setup.work.wstring();
+    const std::wstring directory = *row.directory ? work + L"\\" + row.directory : work;
+    const fs::path record = setup.work / (L"record-" + std::to_wstring(index) + L".txt");
+    const fs::path done = setup.work / (L"done-" + std::to_wstring(index) + L".txt");
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_RECORD", record.c_str());
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_DONE", done.c_str());
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_SLEEP_MS", std::to_wstring(row.probeSleepMs).c_str());
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_EXIT", std::to_wstring(row.probeExit).c_str());
+
+    const std::uintmax_t traceFrom = SizeOf(setup.trace);
+    const std::wstring arguments = Replace(row.arguments, L"{w}", work);
+    const std::wstring commandLine =
+        L"\"" + setup.vantrel + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    const e2e::WatchedRun run =
+        e2e::RunAnsweringBoxes(setup.vantrel, commandLine, directory, kRunLimitMs);
+    const bool probeDoneAtEnd = fs::exists(done);
+    if (!run.started) {
+        checks.Expect(false, L"vantrel.exe did not start, error " + std::to_wstring(run.startError));
+        suite.Report(row.name, checks);
+        return;
+    }
+    checks.Expect(run.ended, L"still running after " + std::to_wstring(kRunLimitMs) + L" ms");
+
+    if (row.message == Message::None) {
+        checks.Expect(run.boxes.empty(), L"unexpected box: " + (run.boxes.empty()
+                                                                   ? std::wstring()
+                                                                   : e2e::Visible(run.boxes[0].text)));
+    } else {
+        const std::wstring expected = std::wstring(MessageText(row.message)) + std::wstring(kUsage);
+        checks.Expect(run.boxes.size() == 1,
+                      std::to_wstring(run.boxes.size()) + L" boxes shown, not 1");
+        if (!run.boxes.empty()) {
+            checks.Expect(run.boxes[0].caption == L"vantrel",
+                          L"caption \"" + e2e::Visible(run.boxes[0].caption) + L"\"");
+            checks.Expect(run.boxes[0].text == expected,
+                          L"box text \"" + e2e::Visible(run.boxes[0].text) + L"\", expected \"" +
+                              e2e::Visible(expected) + L"\"");
+        }
+    }
+
+    const std::wstring attempted = row.attempted ? Replace(row.attempted, L"{w}", work) : L"";
+    const std::uint32_t status = row.status == kLaunchError ? CreationError(attempted, directory)
+                                                            : static_cast<std::uint32_t>(row.status);
+    checks.Expect(run.exitCode == status, L"exit status " + std::to_wstring(run.exitCode) +
+                                              L", expected " + std::to_wstring(status));
+
+    const std::vector<Creation> creations = TracedCreations(ReadBytes(setup.trace, traceFrom));
+    if (row.attempted == nullptr) {
+        checks.Expect(creations.empty(), L"created a process: " +
+                                             (creations.empty() ? L"" : creations[0].commandLine));
+    } else if (creations.size() != 1) {
+        checks.Expect(false, std::to_wstring(creations.size()) +
+                                 L" CreateProcessW calls in the trace, expected 1");
+    } else {
+        checks.Expect(creations[0].commandLine == TraceForm(attempted),
+                      L"created with " + creations[0].commandLine + L", expected " +
+                          TraceForm(attempted));
+        checks.Expect(creations[0].flags == row.flags, L"creation flags " +
+                                                           Hex(creations[0].flags) +
+                                                           L", expected " + Hex(row.flags));
+    }
+
+    if (row.message != Message::None || row.attempted == nullptr) {
+        checks.Expect(!fs::exists(record), L"the probe ran");
+    } else {
+        const bool probeEnded = WaitForFile(done, kProbeEndLimitMs);
+        checks.Expect(probeEnded, L"the probe did not end");
+        const std::vector<std::wstring> lines = ReadRecord(record);
+        checks.Expect(lines.size() >= 2, L"no record from the probe");
+        if (lines.size() >= 2) {
+            checks.Expect(lines[0] == attempted, L"probe's command line \"" +
+                                                     e2e::Visible(lines[0]) + L"\", expected \"" +
+                                                     e2e::Visible(attempted) + L"\"");
+            checks.Expect(lines[1] == directory, L"probe's folder \"" + e2e::Visible(lines[1]) +
+                                                     L"\", expected \"" + e2e::Visible(directory) +
+                                                     L"\"");
+        }
+        if (row.timing == Timing::EndsAfterProbe) {
+            checks.Expect(probeDoneAtEnd, L"ended before the program did");
+            const std::uint64_t after = (run.endedAt - WrittenAt(done)) / 10000;
+            checks.Expect(!probeDoneAtEnd || after <= kSoonAfterMs,
+                          L"ended " + std::to_wstring(after) + L" ms after the program");
+        } else if (row.timing == Timing::EndsWhileProbeRuns) {
+            checks.Expect(!probeDoneAtEnd, L"ended only after the program did");
+        }
+    }
+    suite.Report(row.name, checks);
+}
+
+void Copy(const fs::path& from, const fs::path& to) {
+    fs::create_directories(to.parent_path());
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+}
+
+// The files the cases name, below a fresh work folder; reports whether the file system kept
+// what the cases rely on.
+void MakeWorkFolder(const Setup& setup, const fs::path& probe, e2e::Suite& suite) {
+    const fs::path& work = setup.work;
+    fs::remove_all(work);
+    fs::create_directories(work);
+    Copy(probe, work / L"probe.exe");
+    Copy(probe, work / L"Dir With Space" / L"Probe Tool.exe");
+    Copy(probe, work / L"sub" / L"inner.exe");
+    Copy(probe, work / L"onpath" / L"pathonly.exe");
+    Copy(probe, work / L"wild" / L"probe-a.exe");
+    Copy(probe, work / OUTSIDE_ANSI / L"probe.exe");
+    Copy(probe, work / L"hidden.exe");
+    Copy(probe, work / L"system.exe");
+    fs::create_directories(work / L"folder.exe");
+    std::ofstream(work / L"text.exe") << "This is not a program.\r\n";
+    ::SetFileAttributesW((work / L"hidden.exe").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    ::SetFileAttributesW((work / L"system.exe").c_str(), FILE_ATTRIBUTE_SYSTEM);
+
+    const std::wstring onPath = (work / L"onpath").wstring();
+    std::wstring path(32768, L'\0');
+    path.resize(::GetEnvironmentVariableW(L"PATH", path.data(), 32768));
+    ::SetEnvironmentVariableW(L"PATH", (onPath + L";" + path).c_str());
+
+    e2e::Checks checks;
+    checks.Expect(::GetFileAttributesW((work / L"hidden.exe").c_str()) & FILE_ATTRIBUTE_HIDDEN,
+                  L"hidden attribute not kept");
+    checks.Expect(::GetFileAttributesW((work / L"system.exe").c_str()) & FILE_ATTRIBUTE_SYSTEM,
+                  L"system attribute not kept");
+    wchar_t found[MAX_PATH] = {};
+    checks.Expect(::SearchPathW(nullptr, L"pathonly.exe", nullptr, MAX_PATH, found, nullptr) > 0,
+                  L"pathonly.exe not on the search path");
+    checks.Expect(!setup.trace.empty() && fs::exists(setup.trace), L"no trace file");
+    suite.Report(L"setup: work folder, attributes, search path, trace", checks);
+}
+
+fs::path Beside(const wchar_t* name) {
+    wchar_t self[MAX_PATH * 4] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+    return fs::path(self).parent_path() / name;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) {
+        e2e::Print(L"usage: vantrel_e2e <vantrel.exe> <trace-file> [probe.exe]  (stderr to the "
+                   L"trace file)\n");
+        return 2;
+    }
+    Setup setup;
+    setup.vantrel = fs::absolute(argv[1]).wstring();
+    setup.trace = fs::absolute(argv[2]);
+    const fs::path probe = argc > 3 ? fs::path(argv[3]) : Beside(L"vantrel_probe.exe");
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    setup.work = fs::path(temp) / (L"vantrel-e2e-" + std::to_wstring(::GetCurrentProcessId()));
+
+    e2e::Suite suite;
+    MakeWorkFolder(setup, probe, suite);
+    // Only the processes this one starts trace their calls; RelayInclude in the prefix keeps the
+    // trace to CreateProcessW.
+    ::SetEnvironmentVariableW(L"WINEDEBUG", L"-all,+relay");
+    int index = 0;
+    for (const Row& row : kRows) {
+        RunRow(row, ++index, setup, suite);
+    }
+    std::error_code ignored;
+    fs::remove_all(setup.work, ignored);
+    return suite.Finish();
+}

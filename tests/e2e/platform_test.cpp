@@ -1,0 +1,201 @@
+// The Win32 platform layer in-process, under a real Windows API (Wine): the launcher leaves no
+// process or thread handle open, and the file lookup finds only ordinary files.
+//   vantrel_platform_test [probe.exe]   (default: vantrel_probe.exe beside this program)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "harness.h"
+#include "launch/launcher.h"
+#include "platform/win32_platform.h"
+
+namespace fs = std::filesystem;
+using modVantrel::Handle;
+using modVantrel::LaunchOutcome;
+using modVantrel::ProcessInformation;
+
+namespace {
+
+// The real platform, remembering the handles that process creation handed out.
+class CreationSpy final : public modVantrel::Platform {
+  public:
+    std::wstring CommandText() override { return real_.CommandText(); }
+    void ShowMessage(const std::wstring& text) override { real_.ShowMessage(text); }
+    std::wstring LookupFile(const std::wstring& pattern) override {
+        return real_.LookupFile(pattern);
+    }
+    void PumpMessages() override { real_.PumpMessages(); }
+    void SetBusyPointer(bool busy) override { real_.SetBusyPointer(busy); }
+    [[noreturn]] void Fatal(modVantrel::FatalKind kind) override { real_.Fatal(kind); }
+    bool StartProcess(modVantrel::ProcessCreation& creation, ProcessInformation& info,
+                      std::uint32_t& error) override {
+        const bool started = real_.StartProcess(creation, info, error);
+        created = info;
+        return started;
+    }
+    std::uint32_t WaitForProcess(Handle process, std::uint32_t milliseconds) override {
+        return real_.WaitForProcess(process, milliseconds);
+    }
+    void WaitForInputIdle(Handle process) override { real_.WaitForInputIdle(process); }
+    std::uint32_t ExitCodeOf(Handle process) override { return real_.ExitCodeOf(process); }
+    void CloseHandle(Handle handle) override { real_.CloseHandle(handle); }
+
+    ProcessInformation created;
+
+  private:
+    modVantrel::Win32Platform real_;
+};
+
+bool IsOpen(Handle handle) {
+    DWORD flags = 0;
+    return handle != nullptr && ::GetHandleInformation(handle, &flags);
+}
+
+// A real handle to give the launcher in its record, as a caller's leftover would be.
+Handle Duplicate(HANDLE pseudo) {
+    HANDLE copy = nullptr;
+    ::DuplicateHandle(::GetCurrentProcess(), pseudo, ::GetCurrentProcess(), &copy, 0, FALSE,
+                      DUPLICATE_SAME_ACCESS);
+    return copy;
+}
+
+struct LaunchRow {
+    const wchar_t* name;
+    const wchar_t* program;  // below the work folder
+    std::int16_t waitMode;
+    bool created;            // whether creation succeeds
+    bool prefilled;          // whether the record holds open handles before the call
+};
+
+const LaunchRow kLaunchRows[] = {
+    {L"launch without waiting closes both handles", L"probe.exe", modVantrel::kWaitNone, true,
+     false},
+    {L"launch with polling closes both handles", L"probe.exe", modVantrel::kWaitPolling, true,
+     false},
+    {L"launch waiting until the end closes both handles", L"probe.exe",
+     modVantrel::kWaitIdleThenEnd, true, false},
+    {L"failed launch (missing file) closes the handles given", L"missing.exe",
+     modVantrel::kWaitPolling, false, true},
+    {L"failed launch (not a program) closes the handles given", L"text.exe",
+     modVantrel::kWaitNone, false, true},
+};
+
+void RunLaunchRow(const LaunchRow& row, const fs::path& work, e2e::Suite& suite) {
+    e2e::Checks checks;
+    CreationSpy platform;
+    ProcessInformation info;
+    if (row.prefilled) {
+        info.process = Duplicate(::GetCurrentProcess());
+        info.thread = Duplicate(::GetCurrentThread());
+        checks.Expect(IsOpen(info.process) && IsOpen(info.thread), L"setup: no handles to give");
+    }
+    const ProcessInformation given = info;
+    const std::wstring program = (work / row.program).wstring();
+    const LaunchOutcome outcome = modVantrel::LaunchProgram(
+        platform, program, L"-x", 0x20, row.waitMode, 0, false, info, 50);
+
+    checks.Expect((outcome.created != 0) == row.created,
+                  L"created " + std::to_wstring(outcome.created) + L", error " +
+                      std::to_wstring(outcome.error));
+    const ProcessInformation& handles = row.created ? platform.created : given;
+    checks.Expect(handles.process != nullptr && handles.thread != nullptr,
+                  L"no handles to look at");
+    checks.Expect(!IsOpen(handles.process), L"process handle still open");
+    checks.Expect(!IsOpen(handles.thread), L"thread handle still open");
+    if (row.created && row.waitMode != modVantrel::kWaitNone) {
+        checks.Expect(outcome.exitCode == 7, L"exit code " + std::to_wstring(outcome.exitCode));
+    }
+    suite.Report(row.name, checks);
+}
+
+struct LookupRow {
+    const wchar_t* pattern;  // relative ones are taken from the work folder
+    const wchar_t* found;
+};
+
+const LookupRow kLookupRows[] = {
+    {L"plain.exe", L"plain.exe"},
+    {L"PLAIN.EXE", L"plain.exe"},
+    {L"hidden.exe", L""},
+    {L"system.exe", L""},
+    {L"folder.exe", L""},
+    {L"missing.exe", L""},
+    {L"nowhere\\plain.exe", L""},
+    {L"*.exe", L"plain.exe"},  // matches hidden, system and the folder as well
+    {L"pl*", L"plain.exe"},
+    {L"pl?in.exe", L"plain.exe"},
+    {L"pl?.exe", L""},
+    {L"?lain.ex?", L"plain.exe"},
+    {L"s*.exe", L""},  // only the system file
+    {L"h?dden.exe", L""},
+    {L"fold*", L""},
+};
+
+void RunLookupRows(const fs::path& work, e2e::Suite& suite) {
+    modVantrel::Win32Platform platform;
+    for (const LookupRow& row : kLookupRows) {
+        for (const bool absolute : {false, true}) {
+            const std::wstring pattern =
+                absolute ? (work / row.pattern).wstring() : std::wstring(row.pattern);
+            const std::wstring found = platform.LookupFile(pattern);
+            e2e::Checks checks;
+            checks.Expect(found == row.found, L"found \"" + e2e::Visible(found) + L"\"");
+            suite.Report(L"lookup " + e2e::Visible(pattern) + L" -> \"" + row.found + L"\"",
+                         checks);
+        }
+    }
+}
+
+fs::path Beside(const wchar_t* name) {
+    wchar_t self[MAX_PATH * 4] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+    return fs::path(self).parent_path() / name;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const fs::path probe = argc > 1 ? fs::path(argv[1]) : Beside(L"vantrel_probe.exe");
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const fs::path work =
+        fs::path(temp) / (L"vantrel-platform-" + std::to_wstring(::GetCurrentProcessId()));
+    fs::remove_all(work);
+    fs::create_directories(work / L"folder.exe");
+    fs::copy_file(probe, work / L"probe.exe");
+    std::ofstream(work / L"text.exe") << "This is not a program.\r\n";
+    for (const wchar_t* name : {L"plain.exe", L"hidden.exe", L"system.exe"}) {
+        std::ofstream(work / name) << "x";
+    }
+    ::SetFileAttributesW((work / L"hidden.exe").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    ::SetFileAttributesW((work / L"system.exe").c_str(), FILE_ATTRIBUTE_SYSTEM);
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_EXIT", L"7");
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_SLEEP_MS", L"200");
+    ::SetCurrentDirectoryW(work.c_str());
+
+    e2e::Suite suite;
+    e2e::Checks setup;
+    setup.Expect(::GetFileAttributesW(L"hidden.exe") & FILE_ATTRIBUTE_HIDDEN,
+                 L"hidden attribute not kept");
+    setup.Expect(::GetFileAttributesW(L"system.exe") & FILE_ATTRIBUTE_SYSTEM,
+                 L"system attribute not kept");
+    suite.Report(L"setup: attributes kept", setup);
+    for (const LaunchRow& row : kLaunchRows) {
+        RunLaunchRow(row, work, suite);
+    }
+    RunLookupRows(work, suite);
+
+    ::SetCurrentDirectoryW(temp);
+    ::Sleep(300);  // the probe started without a wait ends before its folder goes
+    std::error_code ignored;
+    fs::remove_all(work, ignored);
+    return suite.Finish();
+}
