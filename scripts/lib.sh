@@ -2,7 +2,8 @@
 # shellcheck shell=bash
 
 repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEPREFIX=${VANTREL_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/vantrel/wineprefix}
+vantrel_wineprefix=${VANTREL_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/vantrel/wineprefix}
+export WINEPREFIX=$vantrel_wineprefix
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=${WINEDEBUG:--all}
 
@@ -27,18 +28,25 @@ ensure_build_tools() {
     ensure_packages cmake ninja-build g++ libgtest-dev g++-mingw-w64-x86-64 wine wine64
 }
 
-# ensure_wine_prefix: makes the prefix once, with the null graphics driver, so that message boxes
-# exist without a display; with SHOW_WINDOWS=1 and a display, the default driver is kept.
+# ensure_wine_prefix [display]: makes the prefix once, with the null graphics driver, so that
+# message boxes exist without a display (the tests find, read and answer them). With "display", a
+# sibling prefix ($WINEPREFIX-display) keeps Wine's default driver, so that boxes show as windows:
+# the driver is fixed when a prefix's wineserver starts, so one prefix is never switched between
+# the two.
 ensure_wine_prefix() {
+    local driver=null
+    if [ "${1:-}" = display ]; then
+        export WINEPREFIX=$vantrel_wineprefix-display
+        driver=
+    fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         mkdir -p "$WINEPREFIX"
         echo "Making the Wine prefix $WINEPREFIX" >&2
         wine wineboot -i >/dev/null 2>&1
         wineserver -w
     fi
-    local driver=null
-    [ "${SHOW_WINDOWS:-0}" = 1 ] && driver=
-    if ! grep -q "\"Graphics\"=\"$driver\"" "$WINEPREFIX/user.reg" 2>/dev/null; then
+    local setting="\"Graphics\"=\"$driver\""
+    if [ -n "$driver" ] && ! grep -qF "$setting" "$WINEPREFIX/user.reg" 2>/dev/null; then
         wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$driver" /f >/dev/null 2>&1
         wineserver -w
     fi

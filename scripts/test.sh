@@ -8,3 +8,4 @@ ensure_build_tools
 build_preset native
 build_preset mingw
 ctest --preset native
+scripts/e2e.sh

@@ -42,6 +42,34 @@ std::wstring TextOf(HWND window) {
     return text;
 }
 
+BOOL CALLBACK CollectControl(HWND control, LPARAM context) {
+    Box& box = *reinterpret_cast<Box*>(context);
+    wchar_t className[16] = {};
+    ::GetClassNameW(control, className, 16);
+    const std::wstring_view kind(className);
+    if (!::IsWindowVisible(control)) {
+        return TRUE;
+    }
+    if (kind == L"Button") {
+        box.buttons.push_back(::GetDlgCtrlID(control));
+    } else if (kind == L"Static" &&
+               (::GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        // The icon control may stay in place, empty, when the box has no icon.
+        DWORD_PTR icon = 0;
+        ::SendMessageTimeoutW(control, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon);
+        box.icon = box.icon || icon != 0;
+    }
+    return TRUE;
+}
+
+Box Read(HWND window) {
+    Box box;
+    box.caption = TextOf(window);
+    box.text = TextOf(::GetDlgItem(window, kMessageTextId));
+    ::EnumChildWindows(window, CollectControl, reinterpret_cast<LPARAM>(&box));
+    return box;
+}
+
 struct Scan {
     DWORD processId;
     std::vector<HWND> found;
@@ -97,7 +125,7 @@ WatchedRun RunAnsweringBoxes(const std::wstring& application, const std::wstring
                 continue;  // answered already, not yet gone
             }
             answered.push_back(box);
-            run.boxes.push_back({TextOf(box), TextOf(::GetDlgItem(box, kMessageTextId))});
+            run.boxes.push_back(Read(box));
             if (onBox) {
                 onBox(run.boxes.back());
             }

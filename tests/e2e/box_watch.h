@@ -11,7 +11,9 @@ namespace e2e {
 
 struct Box {
     std::wstring caption;
-    std::wstring text;  // of the static text control, id 0xFFFF
+    std::wstring text;         // of the static text control, id 0xFFFF
+    std::vector<int> buttons;  // ids of the visible buttons
+    bool icon = false;         // whether an icon is shown
 };
 
 struct WatchedRun {

@@ -192,7 +192,7 @@ std::wstring Replace(std::wstring text, std::wstring_view from, std::wstring_vie
     return text;
 }
 
-// A string as Wine's traces print it: characters outside printable ASCII as \\ and 4 hex digits.
+// A string as Wine's traces print it: characters outside printable ASCII as a backslash and 4 hex digits.
 std::wstring TraceForm(std::wstring_view text) {
     std::wstring form = L"L\"";
     for (const wchar_t c : text) {
@@ -393,6 +393,8 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
         if (!run.boxes.empty()) {
             checks.Expect(run.boxes[0].caption == L"vantrel",
                           L"caption \"" + e2e::Visible(run.boxes[0].caption) + L"\"");
+            checks.Expect(run.boxes[0].buttons == std::vector<int>{IDOK}, L"not one OK button");
+            checks.Expect(!run.boxes[0].icon, L"an icon shown");
             checks.Expect(run.boxes[0].text == expected,
                           L"box text \"" + e2e::Visible(run.boxes[0].text) + L"\", expected \"" +
                               e2e::Visible(expected) + L"\"");

@@ -148,8 +148,8 @@ void RunLookupRows(const fs::path& work, e2e::Suite& suite) {
             const std::wstring found = platform.LookupFile(pattern);
             e2e::Checks checks;
             checks.Expect(found == row.found, L"found \"" + e2e::Visible(found) + L"\"");
-            suite.Report(L"lookup " + e2e::Visible(pattern) + L" -> \"" + row.found + L"\"",
-                         checks);
+            const std::wstring shown = (absolute ? L"<work>\\" : L"") + std::wstring(row.pattern);
+            suite.Report(L"lookup " + shown + L" -> \"" + row.found + L"\"", checks);
         }
     }
 }

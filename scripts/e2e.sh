@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The suites that run under Wine: the Win32 platform layer in-process, then the end-to-end cases
+# against a vantrel.exe, by default the one the mingw preset builds; any other build or an
+# unpacked release works the same.
+#   scripts/e2e.sh [path/to/vantrel.exe]
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+vantrel=$(realpath -m "${1:-$repo_root/build/mingw/vantrel.exe}")
+cd "$repo_root"
+
+ensure_build_tools
+build_preset mingw >/dev/null
+[ -f "$vantrel" ] || { echo "No such file: $vantrel" >&2; exit 2; }
+ensure_wine_prefix
+# The driver reads the creation flags from Wine's relay trace, kept to process creation here.
+relay_include='KERNEL32.CreateProcessW;kernelbase.CreateProcessW'
+if ! grep -qF "\"RelayInclude\"=\"$relay_include\"" "$WINEPREFIX/user.reg"; then
+    wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$relay_include" /f >/dev/null 2>&1
+fi
+
+# The processes the driver starts write the trace to its standard error.
+trace=$(mktemp "${TMPDIR:-/tmp}/vantrel-relay.XXXXXX")
+status=0
+echo "== Win32 platform layer"
+wine build/mingw/vantrel_platform_test.exe || status=1
+echo "== vantrel.exe end to end: $vantrel"
+wine build/mingw/vantrel_e2e.exe "$(winepath -w "$vantrel")" "$(winepath -w "$trace")" \
+    2>"$trace" || status=1
+if [ "$status" -eq 0 ]; then
+    rm -f "$trace"
+else
+    echo "The relay trace is kept in $trace" >&2
+fi
+exit "$status"
