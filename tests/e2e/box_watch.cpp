@@ -142,7 +142,6 @@ WatchedRun RunAnsweringBoxes(const std::wstring& application, const std::wstring
             break;
         }
     }
-    run.milliseconds = ::GetTickCount64() - start;
     DWORD code = 0;
     ::GetExitCodeProcess(process.get(), &code);
     run.exitCode = code;

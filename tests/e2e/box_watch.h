@@ -21,9 +21,8 @@ struct WatchedRun {
     std::uint32_t startError = 0;  // when the program could not be started
     bool ended = false;            // false: still running at the time limit, and then terminated
     std::uint32_t exitCode = 0;
-    std::vector<Box> boxes;        // every box shown, in order
-    std::uint64_t endedAt = 0;     // system time (FILETIME units) when the end was seen
-    std::uint64_t milliseconds = 0;
+    std::vector<Box> boxes;     // every box shown, in order
+    std::uint64_t endedAt = 0;  // system time (FILETIME units) when the end was seen
 };
 
 inline constexpr std::uint32_t kNoTimeLimit = 0xFFFFFFFF;

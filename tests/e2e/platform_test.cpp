@@ -71,8 +71,8 @@ struct LaunchRow {
     const wchar_t* name;
     const wchar_t* program;  // below the work folder
     std::int16_t waitMode;
-    bool created;            // whether creation succeeds
-    bool prefilled;          // whether the record holds open handles before the call
+    bool created;    // whether creation succeeds
+    bool prefilled;  // whether the record holds open handles before the call
 };
 
 const LaunchRow kLaunchRows[] = {
@@ -84,8 +84,8 @@ const LaunchRow kLaunchRows[] = {
      modVantrel::kWaitIdleThenEnd, true, false},
     {L"failed launch (missing file) closes the handles given", L"missing.exe",
      modVantrel::kWaitPolling, false, true},
-    {L"failed launch (not a program) closes the handles given", L"text.exe",
-     modVantrel::kWaitNone, false, true},
+    {L"failed launch (not a program) closes the handles given", L"text.exe", modVantrel::kWaitNone,
+     false, true},
 };
 
 void RunLaunchRow(const LaunchRow& row, const fs::path& work, e2e::Suite& suite) {
@@ -99,8 +99,8 @@ void RunLaunchRow(const LaunchRow& row, const fs::path& work, e2e::Suite& suite)
     }
     const ProcessInformation given = info;
     const std::wstring program = (work / row.program).wstring();
-    const LaunchOutcome outcome = modVantrel::LaunchProgram(
-        platform, program, L"-x", 0x20, row.waitMode, 0, false, info, 50);
+    const LaunchOutcome outcome =
+        modVantrel::LaunchProgram(platform, program, L"-x", 0x20, row.waitMode, 0, false, info, 50);
 
     checks.Expect((outcome.created != 0) == row.created,
                   L"created " + std::to_wstring(outcome.created) + L", error " +
