@@ -238,11 +238,11 @@ Handle OpenChild(DWORD parentId, double timeoutMs) {
     return Handle();
 }
 
+// What one run of a launcher waiting on a sleeping probe showed. CPU times are in milliseconds.
 struct WaitFigures {
-    double cpuWaitingMs =
-        -1;                  // CPU time spent between the probe's start and shortly before its end
-    double windowMs = 0;     // the length of that stretch
-    double cpuTotalMs = -1;  // CPU time from the launcher's start to the second sample
+    double cpuWaitingMs = -1;  // from the probe's start to shortly before its end
+    double windowMs = 0;       // the length of that stretch
+    double cpuTotalMs = -1;    // from the launcher's start to shortly before the probe's end
     double endLatencyMs = -1;  // from the probe's end to the launcher's end
     std::size_t peakKiB = 0;
 };
