@@ -145,6 +145,20 @@ bool Start(const Launcher& launcher, Started& started) {
     return true;
 }
 
+// Waits for a process this driver started; one that hangs (a message box, say) is ended after
+// half a minute, so that a run always finishes.
+bool AwaitEnd(const Launcher& launcher, HANDLE process) {
+    constexpr DWORD kPatienceMs = 30000;
+    if (::WaitForSingleObject(process, kPatienceMs) == WAIT_OBJECT_0) {
+        return true;
+    }
+    std::fprintf(stderr, "%s did not end within %lu ms; ended by the driver\n",
+                 launcher.name.c_str(), kPatienceMs);
+    ::TerminateProcess(process, 1);
+    ::WaitForSingleObject(process, kPatienceMs);
+    return false;
+}
+
 // Milliseconds from creation to the end of the launcher, or a negative value on failure.
 double TimeOneLaunch(Launcher& launcher) {
     const double begin = NowMs();
@@ -152,7 +166,9 @@ double TimeOneLaunch(Launcher& launcher) {
     if (!Start(launcher, started)) {
         return -1;
     }
-    ::WaitForSingleObject(started.process.get(), INFINITE);
+    if (!AwaitEnd(launcher, started.process.get())) {
+        return -1;
+    }
     const double elapsed = NowMs() - begin;
     DWORD code = 0;
     ::GetExitCodeProcess(started.process.get(), &code);
@@ -259,7 +275,7 @@ bool ProfileWait(const Launcher& launcher, DWORD sleepMs, WaitFigures& figures) 
     const Handle probe = OpenChild(started.processId, 10000);
     if (!probe.valid()) {
         std::fprintf(stderr, "%s: no probe process found\n", launcher.name.c_str());
-        ::WaitForSingleObject(started.process.get(), INFINITE);
+        AwaitEnd(launcher, started.process.get());
         return false;
     }
     const double found = NowMs();
@@ -270,9 +286,11 @@ bool ProfileWait(const Launcher& launcher, DWORD sleepMs, WaitFigures& figures) 
     const double sampled = NowMs();
     const double cpuBeforeEnd = CpuMs(started.process.get(), started.processId);
     figures.peakKiB = PeakWorkingSetKiB(started.process.get());
-    ::WaitForSingleObject(probe.get(), INFINITE);
+    ::WaitForSingleObject(probe.get(), sleepMs + 30000);
     const double probeEnded = NowMs();
-    ::WaitForSingleObject(started.process.get(), INFINITE);
+    if (!AwaitEnd(launcher, started.process.get())) {
+        return false;
+    }
     figures.endLatencyMs = NowMs() - probeEnded;
     figures.windowMs = sampled - found;
     figures.cpuWaitingMs = cpuBeforeEnd - cpuAtStart;

@@ -4,6 +4,7 @@
    Usage: vantrel_floor.exe <program path>    (the whole argument text is the path) */
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <string.h>
 #include <wchar.h>
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR path, int show) {
@@ -14,14 +15,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR path, int show
     (void)instance;
     (void)previous;
     (void)show;
-    if (wcslen(path) + 3 > sizeof commandLine / sizeof *commandLine) {
+    const size_t length = wcslen(path);
+    if (length + 3 > sizeof commandLine / sizeof *commandLine) {
         return ERROR_INVALID_PARAMETER;
     }
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     commandLine[0] = L'"';
-    wcscpy(commandLine + 1, path);
-    wcscat(commandLine, L"\"");
+    memcpy(commandLine + 1, path, length * sizeof *path);
+    commandLine[length + 1] = L'"';
     SetCursor(LoadCursorW(NULL, IDC_WAIT));
     if (!CreateProcessW(path, commandLine, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL, NULL,
                         &startup, &created)) {

@@ -50,6 +50,11 @@ cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
     echo "| commit | $(git rev-parse --short HEAD 2>/dev/null || echo unknown)$(git diff --quiet HEAD 2>/dev/null || echo ' (with local changes)') |"
     echo "| driver options | ${*:-defaults} |"
     echo
+    if awk -v load="${load%% *}" 'BEGIN { exit !(load >= 0.5) }'; then
+        echo "The machine was not quiet (load average $load at the start): other work disturbs the"
+        echo "timings, so the ratios below are rough. Run the script again on a quiet machine."
+        echo
+    fi
     cat "$work/results.md"
 } >docs/performance.md
 echo "Wrote docs/performance.md" >&2
