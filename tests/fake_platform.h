@@ -20,6 +20,7 @@ class FakePlatform : public Platform {
     // What the fake answers.
     std::wstring commandText;
     std::set<std::wstring> files;  // patterns that the lookup finds
+    bool findsEveryFile = false;   // the lookup finds every pattern (the fuzz target's choice)
     bool startSucceeds = true;
     std::uint32_t startError = 2;
     std::deque<std::uint32_t> waitResults;  // in order; 0 (the process ended) once exhausted
@@ -46,7 +47,7 @@ class FakePlatform : public Platform {
     std::wstring LookupFile(const std::wstring& pattern) override {
         calls.push_back("LookupFile");
         lookups.push_back(pattern);
-        return files.count(pattern) != 0 ? L"found.exe" : L"";
+        return findsEveryFile || files.count(pattern) != 0 ? L"found.exe" : L"";
     }
     void PumpMessages() override { calls.push_back("Pump"); }
     void SetBusyPointer(bool busy) override { calls.push_back(busy ? "BusyOn" : "BusyOff"); }

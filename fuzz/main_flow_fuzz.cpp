@@ -1,0 +1,187 @@
+// The whole run, Main over the recording fake, checked against the independent model.
+//
+// Input: UTF-16 command text, low byte first, then two bytes that script the platform:
+//   second-to-last byte: the creation error code, or the launched program's exit code;
+//   last byte: bit 0 the file lookup finds the file, bit 1 process creation succeeds,
+//              bits 2-4 how many timed-out waits come before the program ends.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "command/command_line_reader.h"
+#include "command/mod_vantrel.h"
+#include "fake_platform.h"
+#include "oracle.h"
+
+namespace {
+
+using modVantrel::testing::FakePlatform;
+using vantrel_fuzz::Check;
+
+struct Script {
+    std::wstring text;
+    bool lookupFinds = false;
+    bool startSucceeds = false;
+    std::uint32_t code = 0;
+    int timeouts = 0;
+};
+
+struct Run {
+    FakePlatform platform;
+    int status = 0;
+};
+
+void Execute(const Script& script, Run& run) {
+    FakePlatform& fake = run.platform;
+    fake.commandText = script.text;
+    fake.findsEveryFile = script.lookupFinds;
+    fake.startSucceeds = script.startSucceeds;
+    fake.startError = script.code;
+    fake.exitCode = script.code;
+    fake.waitResults.assign(script.timeouts, modVantrel::kWaitTimeout);
+    try {
+        run.status = modVantrel::Main(fake);
+    } catch (const modVantrel::testing::FatalCalled&) {
+        vantrel_fuzz::Violated("a command line ends in a launch or the usage box, never Fatal");
+    }
+}
+
+std::size_t CountCalls(const FakePlatform& fake, std::string_view prefix) {
+    return static_cast<std::size_t>(
+        std::count_if(fake.calls.begin(), fake.calls.end(),
+                      [prefix](const std::string& call) { return call.rfind(prefix, 0) == 0; }));
+}
+
+void CheckMessage(const FakePlatform& fake, std::wstring_view expected) {
+    Check(fake.messages.size() == 1, "a failed check shows exactly one usage box");
+    const std::wstring& shown = fake.messages.front();
+    const std::wstring head = std::wstring(expected) + L"\r\n";
+    Check(shown.compare(0, head.size(), head) == 0, "the usage box opens with the first failure");
+}
+
+// The same text with every consumed switch spelled in the other case: if any part of a switch
+// token reached the path or the arguments, the two runs launch differently.
+std::wstring WithSwitchesRecased(const std::wstring& text,
+                                 const vantrel_fuzz::ModelRequest& model) {
+    std::wstring recased = text;
+    for (const vantrel_fuzz::ModelToken& token : model.tokens) {
+        if (token.isSwitch) {
+            recased[token.offset + 1] ^= 0x20;  // w <-> W, p <-> P
+        }
+    }
+    return recased;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) {
+        return 0;
+    }
+    Script script;
+    script.text = vantrel_fuzz::DecodeUtf16(data, size - 2);
+    script.code = data[size - 2];
+    script.lookupFinds = (data[size - 1] & 1) != 0;
+    script.startSucceeds = (data[size - 1] & 2) != 0;
+    script.timeouts = (data[size - 1] >> 2) & 7;
+
+    Run run;
+    Execute(script, run);
+    const FakePlatform& fake = run.platform;
+
+    // What the model expects of this run.
+    const vantrel_fuzz::ModelRequest model = vantrel_fuzz::ModelParse(script.text);
+    const std::int32_t selector =
+        model.priorityText ? modVantrel::ReadPriorityNumber(*model.priorityText) : 0;
+    const auto priorityClass = vantrel_fuzz::ModelPriorityClass(selector);
+    const std::wstring collected = vantrel_fuzz::TrimBlanks(model.collected);
+    const std::size_t exeEnd = vantrel_fuzz::EndOfFirstExe(collected);
+    const std::wstring path = collected.substr(0, exeEnd);
+    const std::wstring arguments = vantrel_fuzz::TrimBlanks(collected.substr(exeEnd));
+    const bool lookupRuns = priorityClass && exeEnd != 0 && path.find(L'"') == std::wstring::npos;
+
+    // Every run ends in one launch or in exactly one usage box, never both.
+    const bool launched = !fake.creations.empty() && script.startSucceeds;
+    Check(fake.messages.size() <= 1, "at most one usage box per run");
+    Check(fake.creations.size() <= 1, "at most one process creation per run");
+    Check(launched != (fake.messages.size() == 1), "a run ends in a launch or in one usage box");
+    Check(fake.lookups.size() == (lookupRuns ? 1U : 0U), "the file is looked up once, when due");
+
+    if (!priorityClass) {
+        CheckMessage(fake,
+                     L"Either no priority was selected or the selected priority was out of "
+                     L"range.");
+        Check(run.status == 87, "the priority message exits with 87");
+    } else if (exeEnd == 0) {
+        CheckMessage(fake, L"The no \".EXE\" file specified!");
+        Check(run.status == 87, "the .EXE message exits with 87");
+    } else if (!lookupRuns || !script.lookupFinds) {
+        CheckMessage(fake, L"The specified file does not exist!");
+        Check(run.status == 2, "the file message exits with 2");
+    }
+
+    if (!fake.creations.empty()) {
+        // A launch only for a selector 1-6, a ".exe" in the text and a file the lookup found.
+        Check(priorityClass.has_value(), "a launch only for a selector from 1 to 6");
+        Check(exeEnd != 0, "a launch only when the collected text holds .exe");
+        Check(lookupRuns && script.lookupFinds, "a launch only when the lookup found the file");
+        Check(fake.lookups.front() == path, "the lookup is given the program path");
+
+        const modVantrel::ProcessCreation& creation = fake.creations.front();
+        Check(creation.applicationName == path,
+              "the program path is the text up to and including the first .exe");
+        const std::wstring quoted = L"\"" + path + L"\"";
+        Check(creation.commandLine.compare(0, quoted.size(), quoted) == 0,
+              "the program path stands quoted at the head of the command line");
+        Check(creation.commandLine == (arguments.empty() ? quoted : quoted + L" " + arguments),
+              "the arguments follow the quoted path after one space");
+        Check(creation.creationFlags == *priorityClass, "the selector's priority class is used");
+        Check(!creation.inheritHandles, "no handles are inherited");
+        Check(creation.startup.flags == 0, "the start-up record keeps its defaults");
+
+        if (script.startSucceeds) {
+            Check(run.status == (model.wait ? static_cast<int>(script.code) : 0),
+                  "a launch exits with the program's code under /w, else 0");
+        } else {
+            CheckMessage(fake, L"The specified program returned an error!");
+            Check(run.status == (script.code != 0 ? static_cast<int>(script.code) : 1),
+                  "a failed launch exits with the creation error, never 0");
+        }
+    }
+
+    // Every handle that creation returned is closed, each once.
+    Check(fake.openHandles.empty(), "every handle that creation returned is closed");
+    const std::size_t closes = launched ? 1 : 0;
+    Check(CountCalls(fake, "Close(process)") == closes, "the process handle is closed once");
+    Check(CountCalls(fake, "Close(thread)") == closes, "the thread handle is closed once");
+    Check(CountCalls(fake, "Close(other)") == 0, "only handles from creation are closed");
+    Check(CountCalls(fake, "BusyOn") == CountCalls(fake, "BusyOff"), "the pointer is restored");
+
+    // With /w, timed waits of 1000 ms, each followed by a pump, until the program has ended.
+    const std::size_t waits = launched && model.wait ? script.timeouts + 1 : 0;
+    Check(CountCalls(fake, "Wait(process,1000)=") == waits, "one timed wait per poll");
+    Check(CountCalls(fake, "Wait(") == waits, "no other waits");
+    Check(CountCalls(fake, "Pump") == waits, "messages are pumped after every wait");
+
+    // The arguments never carry the /w and /p: tokens that the reader consumed.
+    if (std::any_of(model.tokens.begin(), model.tokens.end(),
+                    [](const vantrel_fuzz::ModelToken& token) { return token.isSwitch; })) {
+        Script recased = script;
+        recased.text = WithSwitchesRecased(script.text, model);
+        Run other;
+        Execute(recased, other);
+        Check(other.status == run.status && other.platform.messages == fake.messages,
+              "switches are recognised in any case");
+        Check(other.platform.creations.size() == fake.creations.size(),
+              "switches are recognised in any case");
+        for (std::size_t i = 0; i < fake.creations.size(); ++i) {
+            Check(other.platform.creations[i].commandLine == fake.creations[i].commandLine &&
+                      other.platform.creations[i].applicationName ==
+                          fake.creations[i].applicationName,
+                  "no consumed /w or /p: token reaches the path or the arguments");
+        }
+    }
+    return 0;
+}

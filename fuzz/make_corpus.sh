@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Rebuilds the seed corpus from fuzz/seeds.txt (one command line per line, UTF-8): each line as
+# UTF-16 for the reader's target; for the whole run's target, each line followed by three platform
+# scripts (a launch that polls once, a creation that fails with code 5, a lookup that finds nothing).
+set -euo pipefail
+cd "$(dirname "$0")"
+rm -rf corpus/parse_command_line corpus/main_flow
+mkdir -p corpus/parse_command_line corpus/main_flow
+n=0
+while IFS= read -r line; do
+    n=$((n + 1))
+    name=$(printf 'seed-%02d' "$n")
+    printf '%s' "$line" | iconv -f UTF-8 -t UTF-16LE >"corpus/parse_command_line/$name"
+    # Tail: the code byte, then the flags byte (bit 0 found, bit 1 created, bits 2-4 timeouts).
+    for tail in '\000\007:launch' '\005\001:fails' '\000\000:missing'; do
+        { cat "corpus/parse_command_line/$name"; printf "${tail%%:*}"; } \
+            >"corpus/main_flow/$name-${tail##*:}"
+    done
+done <seeds.txt
+echo "$n seeds" >&2

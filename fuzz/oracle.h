@@ -1,0 +1,202 @@
+// An independent model of how Vantrel reads its command line, for the fuzz targets to check the
+// product against. It walks the text character by character and folds case on its own, so that a
+// fault in the product's tokenising or in its text helpers shows up as a difference.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vantrel_fuzz {
+
+// Fails the run in a way libFuzzer reports as a crash, with the broken invariant named.
+[[noreturn]] inline void Violated(const char* what) {
+    std::fprintf(stderr, "invariant violated: %s\n", what);
+    std::abort();
+}
+
+inline void Check(bool holds, const char* what) {
+    if (!holds) {
+        Violated(what);
+    }
+}
+
+// Each pair of bytes is one UTF-16 code unit, low byte first; a last odd byte is dropped.
+inline std::wstring DecodeUtf16(const std::uint8_t* data, std::size_t size) {
+    std::wstring text;
+    text.reserve(size / 2);
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+        text.push_back(static_cast<wchar_t>(data[i] | (data[i + 1] << 8)));
+    }
+    return text;
+}
+
+inline bool IsLetter(wchar_t c, char lower) {
+    return c == static_cast<wchar_t>(lower) || c == static_cast<wchar_t>(lower - ('a' - 'A'));
+}
+
+struct ModelToken {
+    std::size_t offset;  // of its first character in the text
+    std::wstring text;
+    bool isSwitch;  // "/w" or "/p:...", which the reader consumes
+};
+
+struct ModelRequest {
+    bool wait = false;
+    std::optional<std::wstring> priorityText;  // after "/p:" in the last such token
+    std::wstring collected;
+    std::vector<ModelToken> tokens;
+};
+
+inline ModelRequest ModelParse(const std::wstring& text) {
+    ModelRequest model;
+    if (text.empty()) {
+        return model;
+    }
+    std::vector<ModelToken> tokens(1, ModelToken{0, {}, false});
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L' ') {
+            tokens.push_back(ModelToken{i + 1, {}, false});
+        } else {
+            tokens.back().text.push_back(text[i]);
+        }
+    }
+    for (ModelToken& token : tokens) {
+        const std::wstring& t = token.text;
+        const std::size_t n = t.size();
+        if (n == 2 && t[0] == L'/' && IsLetter(t[1], 'w')) {
+            model.wait = true;
+            token.isSwitch = true;
+        } else if (n >= 3 && t[0] == L'/' && IsLetter(t[1], 'p') && t[2] == L':') {
+            model.priorityText = t.substr(3);
+            token.isSwitch = true;
+        } else if (n == 1 && t[0] == L'"') {
+            // A lone quote adds nothing.
+        } else if (n >= 2 && t[0] == L'"' && t[n - 1] == L'"') {
+            model.collected = t.substr(1, n - 2);
+        } else if (n >= 1 && t[0] == L'"') {
+            model.collected = t.substr(1) + L" ";
+        } else if (n >= 1 && t[n - 1] == L'"') {
+            model.collected += t.substr(0, n - 1);
+        } else {
+            model.collected += t + L" ";
+        }
+    }
+    model.tokens = std::move(tokens);
+    return model;
+}
+
+// The value of a priority text that is a plain decimal (an optional sign, digits, at most one
+// point; blanks, tabs and line feeds ignored), rounded half to even on the digits themselves and
+// pinned to 32 bits. Nothing for any other text, nor for a fraction with more significant digits
+// than a double holds exactly enough to tell which side of one half it lies.
+inline std::optional<std::int32_t> PlainDecimal(const std::wstring& text) {
+    std::wstring compact;
+    for (const wchar_t c : text) {
+        if (c != L' ' && c != L'\t' && c != L'\n') {
+            compact.push_back(c);
+        }
+    }
+    bool negative = false;
+    std::size_t at = 0;
+    if (at < compact.size() && (compact[at] == L'+' || compact[at] == L'-')) {
+        negative = compact[at] == L'-';
+        ++at;
+    }
+    constexpr std::int64_t kFar = std::int64_t{1} << 40;  // far outside 32 bits already
+    std::int64_t whole = 0;
+    int wholeDigits = 0;  // significant ones
+    std::wstring fraction;
+    bool point = false;
+    bool anyDigit = false;
+    for (; at < compact.size(); ++at) {
+        const wchar_t c = compact[at];
+        if (c == L'.' && !point) {
+            point = true;
+        } else if (c >= L'0' && c <= L'9') {
+            anyDigit = true;
+            if (point) {
+                fraction.push_back(c);
+            } else {
+                whole = std::min(whole * 10 + (c - L'0'), kFar);
+                wholeDigits += whole != 0 ? 1 : 0;
+            }
+        } else {
+            return std::nullopt;
+        }
+    }
+    while (!fraction.empty() && fraction.back() == L'0') {
+        fraction.pop_back();
+    }
+    if (!anyDigit) {
+        return std::nullopt;
+    }
+    if (whole < kFar && !fraction.empty()) {
+        if (wholeDigits + fraction.size() > 15) {
+            return std::nullopt;
+        }
+        const bool half = fraction == L"5";
+        const bool aboveHalf = fraction[0] > L'5' || (fraction[0] == L'5' && !half);
+        if (aboveHalf || (half && whole % 2 == 1)) {
+            ++whole;
+        }
+    }
+    const std::int64_t value = negative ? -whole : whole;
+    if (value > INT32_MAX) {
+        return INT32_MAX;
+    }
+    if (value < INT32_MIN) {
+        return INT32_MIN;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+inline std::wstring TrimBlanks(const std::wstring& text) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && text[first] == L' ') {
+        ++first;
+    }
+    while (last > first && text[last - 1] == L' ') {
+        --last;
+    }
+    return text.substr(first, last - first);
+}
+
+// Position just past the first ".exe" in any case, or 0 when there is none.
+inline std::size_t EndOfFirstExe(const std::wstring& text) {
+    for (std::size_t i = 0; i + 4 <= text.size(); ++i) {
+        if (text[i] == L'.' && IsLetter(text[i + 1], 'e') && IsLetter(text[i + 2], 'x') &&
+            IsLetter(text[i + 3], 'e')) {
+            return i + 4;
+        }
+    }
+    return 0;
+}
+
+// The creation flag each selector stands for, from the Windows priority-class values.
+inline std::optional<std::uint32_t> ModelPriorityClass(std::int32_t selector) {
+    switch (selector) {
+        case 1:
+            return 0x00000040;  // IDLE_PRIORITY_CLASS
+        case 2:
+            return 0x00004000;  // BELOW_NORMAL_PRIORITY_CLASS
+        case 3:
+            return 0x00000020;  // NORMAL_PRIORITY_CLASS
+        case 4:
+            return 0x00008000;  // ABOVE_NORMAL_PRIORITY_CLASS
+        case 5:
+            return 0x00000080;  // HIGH_PRIORITY_CLASS
+        case 6:
+            return 0x00000100;  // REALTIME_PRIORITY_CLASS
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace vantrel_fuzz
