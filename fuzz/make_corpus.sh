@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Rebuilds the seed corpus from fuzz/seeds.txt (one command line per line, UTF-8): each line as
-# UTF-16 for the reader's target; for the whole run's target, each line followed by three platform
-# scripts (a launch that polls once, a creation that fails with code 5, a lookup that finds nothing).
+# Rebuilds the seed corpus from fuzz/seeds.txt: one command line per line, in UTF-8, taken from the
+# unit tests and the README, with a few odder ones. Each line goes as UTF-16 to the reader's target;
+# for the whole run's target it is followed by three platform scripts (a launch that polls once, a
+# creation that fails with code 5, a lookup that finds nothing).
 set -euo pipefail
 cd "$(dirname "$0")"
 rm -rf corpus/parse_command_line corpus/main_flow

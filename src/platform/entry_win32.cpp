@@ -9,7 +9,8 @@
 #include "command/mod_vantrel.h"
 #include "platform/win32_platform.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*arguments*/,
+                    int /*show*/) {
     modVantrel::Win32Platform platform;
     try {
         return modVantrel::Main(platform);

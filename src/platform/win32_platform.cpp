@@ -79,7 +79,7 @@ std::wstring Win32Platform::LookupFile(const std::wstring& pattern) {
         if (IsOrdinaryFile(data)) {
             return data.cFileName;
         }
-    } while (::FindNextFileW(find.get(), &data));
+    } while (::FindNextFileW(find.get(), &data) != FALSE);
     return {};
 }
 
