@@ -7,7 +7,7 @@ source "$(dirname "$0")/lib.sh"
 cd "$repo_root"
 
 seconds=${1:-60}
-ensure_packages cmake ninja-build clang-14 libclang-rt-14-dev
+ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev
 build_preset fuzz >/dev/null
 
 for target in parse_command_line main_flow; do
@@ -19,6 +19,5 @@ for target in parse_command_line main_flow; do
         -max_len=2048 -timeout=10 -print_final_stats=1 \
         -artifact_prefix="build/fuzz/artifacts/$target-" 2>"build/fuzz/$target.log" ||
         { tail -n 40 "build/fuzz/$target.log" >&2; exit 1; }
-    grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added)' \
-        "build/fuzz/$target.log" >&2 || true
+    grep -E '^(#[0-9]+[[:space:]]+DONE|Done )' "build/fuzz/$target.log" >&2 || true
 done
