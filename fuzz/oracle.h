@@ -156,6 +156,40 @@ inline std::optional<std::int32_t> PlainDecimal(const std::wstring& text) {
     return static_cast<std::int32_t>(value);
 }
 
+// The value of a priority text that starts "&h" or "&o" (any case, blanks, tabs and line feeds
+// ignored): the digits of that radix up to the first other character, pinned to 32 bits. Nothing
+// for any other text.
+inline std::optional<std::int32_t> RadixNumber(const std::wstring& text) {
+    std::wstring compact;
+    for (const wchar_t c : text) {
+        if (c != L' ' && c != L'\t' && c != L'\n') {
+            compact.push_back(c);
+        }
+    }
+    if (compact.size() < 2 || compact[0] != L'&') {
+        return std::nullopt;
+    }
+    const bool hex = IsLetter(compact[1], 'h');
+    if (!hex && !IsLetter(compact[1], 'o')) {
+        return std::nullopt;
+    }
+    const std::wstring digits = hex ? L"0123456789abcdef" : L"01234567";
+    std::int64_t value = 0;
+    for (std::size_t at = 2; at < compact.size(); ++at) {
+        wchar_t c = compact[at];
+        if (c >= L'A' && c <= L'F') {
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+        }
+        const std::size_t digit = digits.find(c);
+        if (digit == std::wstring::npos) {
+            break;
+        }
+        value = std::min<std::int64_t>(value * (hex ? 16 : 8) + static_cast<std::int64_t>(digit),
+                                       std::int64_t{1} << 40);
+    }
+    return static_cast<std::int32_t>(std::min<std::int64_t>(value, INT32_MAX));
+}
+
 inline std::wstring TrimBlanks(const std::wstring& text) {
     std::size_t first = 0;
     std::size_t last = text.size();

@@ -23,6 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto plain = vantrel_fuzz::PlainDecimal(*model.priorityText);
         Check(!plain || request.selector == *plain,
               "a plain decimal reads rounded half to even, pinned to 32 bits");
+        const auto radix = vantrel_fuzz::RadixNumber(*model.priorityText);
+        Check(!radix || request.selector == *radix, "an &h or &o number reads in its radix");
     }
 
     // The number reader on its own, over the whole text.
