@@ -6,6 +6,7 @@
 
 namespace __gnu_cxx {
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): the runtime's name
 [[noreturn]] void __verbose_terminate_handler() {
     std::abort();
 }
