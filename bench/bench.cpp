@@ -9,9 +9,6 @@
 //     --other FILE   another build of vantrel.exe, timed beside the first (e.g. an older one)
 // The probe exits at once unless VANTREL_PROBE_SLEEP_MS asks it to sleep; it inherits that
 // variable from this driver through the launcher.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 #include <psapi.h>
 #include <tlhelp32.h>

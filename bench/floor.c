@@ -2,7 +2,6 @@
    Like vantrel.exe it loads user32 for its busy pointer, creates the process with a priority class,
    waits for it, reads its exit code and closes both handles.
    Usage: vantrel_floor.exe <program path>    (the whole argument text is the path) */
-#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <string.h>
 #include <wchar.h>

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "expected_usage.h"
 #include "fake_platform.h"
 
 namespace modVantrel {
@@ -179,31 +180,15 @@ TEST(FlowTest, WaitsWithPollingOnlyWhenAsked) {
 }
 
 TEST(UsageTextTest, IsExactToTheByte) {
-    const std::wstring expected =
-        L"Some message.\r\n"
-        L"\r\n"
-        L"Command Usage:\r\n"
-        L"\tvantrel [/w] /p:(1-6) <exepath>\r\n"
-        L"\r\n"
-        L"\t/w\tWaits for program to terminate\r\n"
-        L"\t/p\tSpecify the priority to run the program at\r\n"
-        L"\r\n"
-        L"Priority Values: \r\n"
-        L"\tRealtime\t\t6\r\n"
-        L"\tHigh\t\t5\r\n"
-        L"\tAbove Normal\t4\r\n"
-        L"\tNormal\t\t3\r\n"
-        L"\tBelow Normal\t2\r\n"
-        L"\tLow\t\t1\r\n";
-    EXPECT_EQ(UsageText(L"Some message."), expected);
+    EXPECT_EQ(UsageText(L"Some message."),
+              L"Some message." + std::wstring(expected::kUsageAfterMessage));
 }
 
 TEST(UsageTextTest, MessagesAreExact) {
-    EXPECT_EQ(kPriorityMessage,
-              L"Either no priority was selected or the selected priority was out of range.");
-    EXPECT_EQ(kNoExeMessage, L"The no \".EXE\" file specified!");
-    EXPECT_EQ(kNoFileMessage, L"The specified file does not exist!");
-    EXPECT_EQ(kLaunchMessage, L"The specified program returned an error!");
+    EXPECT_EQ(kPriorityMessage, expected::kPriorityMessage);
+    EXPECT_EQ(kNoExeMessage, expected::kNoExeMessage);
+    EXPECT_EQ(kNoFileMessage, expected::kNoFileMessage);
+    EXPECT_EQ(kLaunchMessage, expected::kLaunchMessage);
 }
 
 }  // namespace

@@ -1,9 +1,6 @@
 // The entry point: one run of Main on the program's only thread.
 #include <new>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include "command/mod_vantrel.h"

@@ -2,9 +2,6 @@
 // answers it with OK, and exits with the program's own exit status. Used by scripts/run.sh.
 //   vantrel_box_relay <path-to-vantrel.exe> [arguments for vantrel...]
 // The arguments reach vantrel.exe exactly as they stand on this program's command line.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <string>

@@ -4,12 +4,6 @@
 // its message box, and checks the exit status, the process it created (seen in Wine's relay trace
 // of CreateProcessW, which this program's stderr must be redirected to: <trace-file>) and what
 // the probe recorded about its own start. The probe defaults to vantrel_probe.exe beside this one.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <cstdint>
@@ -20,43 +14,25 @@
 #include <vector>
 
 #include "box_watch.h"
+#include "expected_usage.h"
 #include "harness.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// The usage box's text after its message, written out once here, so that any change to the
-// product's text shows up as a failure.
-constexpr std::wstring_view kUsage =
-    L"\r\n"
-    L"\r\n"
-    L"Command Usage:\r\n"
-    L"\tvantrel [/w] /p:(1-6) <exepath>\r\n"
-    L"\r\n"
-    L"\t/w\tWaits for program to terminate\r\n"
-    L"\t/p\tSpecify the priority to run the program at\r\n"
-    L"\r\n"
-    L"Priority Values: \r\n"
-    L"\tRealtime\t\t6\r\n"
-    L"\tHigh\t\t5\r\n"
-    L"\tAbove Normal\t4\r\n"
-    L"\tNormal\t\t3\r\n"
-    L"\tBelow Normal\t2\r\n"
-    L"\tLow\t\t1\r\n";
-
 enum class Message { None, Priority, NoExe, NoFile, Launch };
 
 std::wstring_view MessageText(Message message) {
     switch (message) {
         case Message::Priority:
-            return L"Either no priority was selected or the selected priority was out of range.";
+            return expected::kPriorityMessage;
         case Message::NoExe:
-            return L"The no \".EXE\" file specified!";
+            return expected::kNoExeMessage;
         case Message::NoFile:
-            return L"The specified file does not exist!";
+            return expected::kNoFileMessage;
         case Message::Launch:
-            return L"The specified program returned an error!";
+            return expected::kLaunchMessage;
         case Message::None:
             break;
     }
@@ -385,7 +361,8 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
                       L"unexpected box: " +
                           (run.boxes.empty() ? std::wstring() : e2e::Visible(run.boxes[0].text)));
     } else {
-        const std::wstring expected = std::wstring(MessageText(row.message)) + std::wstring(kUsage);
+        const std::wstring expected =
+            std::wstring(MessageText(row.message)) + std::wstring(expected::kUsageAfterMessage);
         checks.Expect(run.boxes.size() == 1,
                       std::to_wstring(run.boxes.size()) + L" boxes shown, not 1");
         if (!run.boxes.empty()) {

@@ -1,12 +1,6 @@
 // The Win32 platform layer in-process, under a real Windows API (Wine): the launcher leaves no
 // process or thread handle open, and the file lookup finds only ordinary files.
 //   vantrel_platform_test [probe.exe]   (default: vantrel_probe.exe beside this program)
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <filesystem>

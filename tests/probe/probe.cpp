@@ -7,9 +7,6 @@
 //   VANTREL_PROBE_EXIT     the exit code (default 0)
 //   VANTREL_PROBE_DONE     file to make, empty, once the sleep is over: tells a waiting test that
 //                          the probe has reached its end
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <cwchar>
