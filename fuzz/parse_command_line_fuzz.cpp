@@ -4,6 +4,7 @@
 #include <string>
 
 #include "command/command_line_reader.h"
+#include "platform/command_text.h"
 #include "oracle.h"
 
 using vantrel_fuzz::Check;
@@ -31,5 +32,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto plain = vantrel_fuzz::PlainDecimal(text);
     Check(!plain || modVantrel::ReadPriorityNumber(text) == *plain,
           "a plain decimal reads rounded half to even, pinned to 32 bits");
+
+    // The same text as a whole command line: only the program's name and the blanks after it go.
+    const std::wstring_view arguments = modVantrel::ArgumentText(text);
+    const std::size_t skipped = text.size() - arguments.size();
+    Check(std::wstring_view(text).substr(skipped) == arguments, "the arguments end the line");
+    Check(arguments.empty() || (arguments.front() != L' ' && arguments.front() != L'\t'),
+          "no blank starts the arguments");
+    const std::wstring_view prefix = std::wstring_view(text).substr(0, skipped);
+    const std::wstring_view name = prefix.substr(0, prefix.find_last_not_of(L" \t") + 1);
+    const bool quoted = !name.empty() && name.front() == L'"';
+    Check(quoted ? name.find(L'"', 1) >= name.size() - 1 : name.find_first_of(L" \t") == name.npos,
+          "the name is quoted, or has no blank in it");
     return 0;
 }

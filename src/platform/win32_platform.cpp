@@ -1,5 +1,7 @@
 #include "platform/win32_platform.h"
 
+#include "platform/command_text.h"
+
 #include <windows.h>
 
 namespace modVantrel {
@@ -33,29 +35,8 @@ bool IsOrdinaryFile(const WIN32_FIND_DATAW& data) {
 
 }  // namespace
 
-std::wstring ArgumentText(const wchar_t* commandLine) {
-    const wchar_t* at = commandLine;
-    if (*at == L'"') {
-        ++at;
-        while (*at != L'\0' && *at != L'"') {
-            ++at;
-        }
-        if (*at == L'"') {
-            ++at;
-        }
-    } else {
-        while (*at != L'\0' && *at != L' ' && *at != L'\t') {
-            ++at;
-        }
-    }
-    while (*at == L' ' || *at == L'\t') {
-        ++at;
-    }
-    return at;
-}
-
 std::wstring Win32Platform::CommandText() {
-    return ArgumentText(::GetCommandLineW());
+    return std::wstring(ArgumentText(::GetCommandLineW()));
 }
 
 void Win32Platform::ShowMessage(const std::wstring& text) {

@@ -21,8 +21,4 @@ class Win32Platform final : public Platform {
     void CloseHandle(Handle handle) override;
 };
 
-// The argument part of a full command line: what follows the program's own name, which is
-// quoted or ends at the first blank, with the blanks after it skipped.
-std::wstring ArgumentText(const wchar_t* commandLine);
-
 }  // namespace modVantrel

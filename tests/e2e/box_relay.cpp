@@ -8,7 +8,7 @@
 
 #include "box_watch.h"
 #include "harness.h"
-#include "platform/win32_platform.h"
+#include "platform/command_text.h"
 
 namespace {
 
@@ -33,13 +33,13 @@ std::wstring ForTerminal(const std::wstring& text) {
 }  // namespace
 
 int wmain() {
-    const std::wstring rest = modVantrel::ArgumentText(::GetCommandLineW());
+    const std::wstring rest(modVantrel::ArgumentText(::GetCommandLineW()));
     const std::wstring program = FirstToken(rest);
     if (program.empty()) {
         e2e::Print(L"usage: vantrel_box_relay <path-to-vantrel.exe> [arguments]\n");
         return 2;
     }
-    const std::wstring arguments = modVantrel::ArgumentText(rest.c_str());
+    const std::wstring arguments(modVantrel::ArgumentText(rest));
     const std::wstring commandLine =
         L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     const e2e::WatchedRun run = e2e::RunAnsweringBoxes(
