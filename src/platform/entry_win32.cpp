@@ -9,9 +9,11 @@
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*arguments*/,
                     int /*show*/) {
     modVantrel::Win32Platform platform;
+    int status = 0;
     try {
-        return modVantrel::Main(platform);
+        status = modVantrel::Main(platform);
     } catch (const std::bad_alloc&) {
         platform.Fatal(modVantrel::FatalKind::OutOfMemory);
     }
+    return status;
 }
