@@ -468,12 +468,6 @@ void MakeWorkFolder(const Setup& setup, const fs::path& probe, e2e::Suite& suite
     suite.Report(L"setup: work folder, attributes, search path, trace", checks);
 }
 
-fs::path Beside(const wchar_t* name) {
-    wchar_t self[MAX_PATH * 4] = {};
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
-    return fs::path(self).parent_path() / name;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -486,7 +480,7 @@ int wmain(int argc, wchar_t** argv) {
     Setup setup;
     setup.vantrel = fs::absolute(argv[1]).wstring();
     setup.trace = fs::absolute(argv[2]);
-    const fs::path probe = argc > 3 ? fs::path(argv[3]) : Beside(L"vantrel_probe.exe");
+    const fs::path probe = argc > 3 ? fs::path(argv[3]) : e2e::Beside(L"vantrel_probe.exe");
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
     setup.work = fs::path(temp) / (L"vantrel-e2e-" + std::to_wstring(::GetCurrentProcessId()));

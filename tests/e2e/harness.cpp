@@ -6,6 +6,12 @@
 
 namespace e2e {
 
+std::filesystem::path Beside(const wchar_t* name) {
+    wchar_t self[MAX_PATH * 4] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+    return std::filesystem::path(self).parent_path() / name;
+}
+
 void Print(std::wstring_view text) {
     if (text.empty()) {
         return;

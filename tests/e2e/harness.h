@@ -1,10 +1,14 @@
 // The one small harness of the Win32-side suites: one line per case, then "N passed, M failed".
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace e2e {
+
+// A file in this program's own folder.
+std::filesystem::path Beside(const wchar_t* name);
 
 // Writes UTF-8 to standard output, so that names outside ASCII reach a terminal intact.
 void Print(std::wstring_view text);

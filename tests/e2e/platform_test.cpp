@@ -148,16 +148,10 @@ void RunLookupRows(const fs::path& work, e2e::Suite& suite) {
     }
 }
 
-fs::path Beside(const wchar_t* name) {
-    wchar_t self[MAX_PATH * 4] = {};
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
-    return fs::path(self).parent_path() / name;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const fs::path probe = argc > 1 ? fs::path(argv[1]) : Beside(L"vantrel_probe.exe");
+    const fs::path probe = argc > 1 ? fs::path(argv[1]) : e2e::Beside(L"vantrel_probe.exe");
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
     const fs::path work =
