@@ -25,34 +25,11 @@
 #include <utility>
 #include <vector>
 
+#include "platform/unique_handle.h"
+
 namespace {
 
-class Handle {
-  public:
-    explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
-    ~Handle() { Reset(nullptr); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    Handle(Handle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-    Handle& operator=(Handle&& other) noexcept {
-        if (this != &other) {
-            Reset(other.handle_);
-            other.handle_ = nullptr;
-        }
-        return *this;
-    }
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    void Reset(HANDLE handle) {
-        if (valid()) {
-            ::CloseHandle(handle_);
-        }
-        handle_ = handle;
-    }
-
-  private:
-    HANDLE handle_;
-};
+using Handle = modVantrel::KernelHandle;
 
 double NowMs() {
     static const double ticksPerMs = [] {
@@ -254,43 +231,43 @@ bool SameFileName(const std::string& path, const std::wstring& name) {
     return true;
 }
 
+// The names in a folder that start with a digit: process and thread ids, below Z:\\proc.
+std::vector<std::wstring> NumberedEntries(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry{};
+    const modVantrel::SearchHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    if (!find.valid()) {
+        return names;
+    }
+    do {
+        if (entry.cFileName[0] >= L'0' && entry.cFileName[0] <= L'9') {
+            names.emplace_back(entry.cFileName);
+        }
+    } while (::FindNextFileW(find.get(), &entry));
+    return names;
+}
+
 // Under Wine, Linux's own account of the process, read through drive Z: and summed over its
 // threads: nanoseconds on the CPU, where Wine's calls see only steps of 10 ms. The process is the
 // one whose first argument names the executable; the benchmark runs one such at a time.
 double LinuxCpuMs(DWORD processId) {
     const std::wstring exe = ExeName(processId);
-    WIN32_FIND_DATAW entry{};
-    const HANDLE find =
-        exe.empty() ? INVALID_HANDLE_VALUE : ::FindFirstFileW(L"Z:\\proc\\*", &entry);
-    if (find == INVALID_HANDLE_VALUE) {
+    if (exe.empty()) {
         return -1;
     }
-    double total = -1;
-    do {
-        const std::wstring proc = std::wstring(L"Z:\\proc\\") + entry.cFileName;
-        if (entry.cFileName[0] < L'0' || entry.cFileName[0] > L'9' ||
-            !SameFileName(ReadSmallFile(proc + L"\\cmdline").c_str(), exe)) {
+    for (const std::wstring& pid : NumberedEntries(L"Z:\\proc")) {
+        const std::wstring proc = L"Z:\\proc\\" + pid;
+        if (!SameFileName(ReadSmallFile(proc + L"\\cmdline").c_str(), exe)) {
             continue;
         }
-        WIN32_FIND_DATAW task{};
-        const HANDLE tasks = ::FindFirstFileW((proc + L"\\task\\*").c_str(), &task);
-        if (tasks == INVALID_HANDLE_VALUE) {
-            break;
-        }
         std::uint64_t nanoseconds = 0;
-        do {
-            if (task.cFileName[0] >= L'0' && task.cFileName[0] <= L'9') {
-                const std::string stat =
-                    ReadSmallFile(proc + L"\\task\\" + task.cFileName + L"\\schedstat");
-                nanoseconds += std::strtoull(stat.c_str(), nullptr, 10);
-            }
-        } while (::FindNextFileW(tasks, &task));
-        ::FindClose(tasks);
-        total = static_cast<double>(nanoseconds) / 1e6;
-        break;
-    } while (::FindNextFileW(find, &entry));
-    ::FindClose(find);
-    return total;
+        for (const std::wstring& tid : NumberedEntries(proc + L"\\task")) {
+            const std::string stat = ReadSmallFile(proc + L"\\task\\" + tid + L"\\schedstat");
+            nanoseconds += std::strtoull(stat.c_str(), nullptr, 10);
+        }
+        return static_cast<double>(nanoseconds) / 1e6;
+    }
+    return -1;
 }
 
 // CPU time of a running process so far, in milliseconds, or a negative value when unknown.

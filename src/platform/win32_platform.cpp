@@ -1,6 +1,7 @@
 #include "platform/win32_platform.h"
 
 #include "platform/command_text.h"
+#include "platform/unique_handle.h"
 
 #include <windows.h>
 
@@ -8,24 +9,6 @@ namespace modVantrel {
 namespace {
 
 constexpr const wchar_t* kCaption = L"vantrel";
-
-// Closes a search handle from FindFirstFileExW on every way out.
-class FindHandle {
-  public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) {
-            ::FindClose(handle_);
-        }
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
 
 bool IsOrdinaryFile(const WIN32_FIND_DATAW& data) {
     constexpr DWORD kSkipped =
@@ -45,8 +28,8 @@ void Win32Platform::ShowMessage(const std::wstring& text) {
 
 std::wstring Win32Platform::LookupFile(const std::wstring& pattern) {
     WIN32_FIND_DATAW data{};
-    const FindHandle find(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
-                                             FindExSearchNameMatch, nullptr, 0));
+    const SearchHandle find(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
+                                               FindExSearchNameMatch, nullptr, 0));
     if (!find.valid()) {
         return {};  // nothing found, or a name the file system rejects
     }

@@ -4,27 +4,13 @@
 
 #include <algorithm>
 
+#include "platform/unique_handle.h"
+
 namespace e2e {
 namespace {
 
 constexpr int kMessageTextId = 0xFFFF;
 constexpr DWORD kScanIntervalMs = 20;
-
-class OwnedHandle {
-  public:
-    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-    ~OwnedHandle() {
-        if (handle_ != nullptr) {
-            ::CloseHandle(handle_);
-        }
-    }
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
 
 std::wstring TextOf(HWND window) {
     if (window == nullptr) {
@@ -106,8 +92,8 @@ WatchedRun RunAnsweringBoxes(const std::wstring& application, const std::wstring
         return run;
     }
     run.started = true;
-    const OwnedHandle process(created.hProcess);
-    const OwnedHandle thread(created.hThread);
+    const modVantrel::KernelHandle process(created.hProcess);
+    const modVantrel::KernelHandle thread(created.hThread);
 
     std::vector<HWND> answered;
     for (;;) {
