@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -18,6 +19,9 @@ struct ReaderCase {
     bool wait;
     std::int32_t selector;
     const wchar_t* collected;
+    bool tree = false;
+    bool efficiency = false;
+    std::optional<std::uint64_t> affinity = std::nullopt;
 };
 
 void PrintTo(const ReaderCase& c, std::ostream* os) {
@@ -32,6 +36,9 @@ TEST_P(ReaderTest, ReadsRequest) {
     EXPECT_EQ(request.wait, c.wait);
     EXPECT_EQ(request.selector, c.selector);
     EXPECT_EQ(request.collected, c.collected);
+    EXPECT_EQ(request.tree, c.tree);
+    EXPECT_EQ(request.efficiency, c.efficiency);
+    EXPECT_EQ(request.affinity, c.affinity);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -58,7 +65,53 @@ INSTANTIATE_TEST_SUITE_P(
         // A lone quote adds nothing and discards nothing.
         ReaderCase{L"\"", false, 0, L""},
         ReaderCase{L"c:\\app.exe \" -x", false, 0, L"c:\\app.exe -x "},
-        ReaderCase{L"/p:3 \" \"", false, 3, L""}));
+        ReaderCase{L"/p:3 \" \"", false, 3, L""},
+        // Options count before the program path only, in any case; the last "/a:" counts whole.
+        ReaderCase{L"/t /e /a:3 /p:2 c:\\a.exe -x", false, 2, L"c:\\a.exe -x ", true, true, 3},
+        ReaderCase{L"  /T  /E /A:f0 a.exe", false, 0, L"   a.exe ", true, true, 0xF0},
+        ReaderCase{L"/p:3 ping.exe /t /e /a:3 host /w", true, 3, L"ping.exe /t /e /a:3 host "},
+        ReaderCase{L"x /t a.exe", false, 0, L"x /t a.exe "},
+        ReaderCase{L"\"\" /t a.exe", false, 0, L"a.exe ", true},
+        ReaderCase{L"/tx /e: /a a.exe", false, 0, L"/tx /e: /a a.exe "},
+        ReaderCase{L"/a:zz /a:1 a.exe", false, 0, L"a.exe ", false, false, 1},
+        ReaderCase{L"/a:1 /a:zz a.exe", false, 0, L"a.exe ", false, false, 0},
+        ReaderCase{L"/a: a.exe", false, 0, L"a.exe ", false, false, 0}));
+
+struct MaskCase {
+    const wchar_t* text;
+    std::uint64_t mask;  // 0: not a mask
+};
+
+TEST(ReaderTest, ReadsAffinityMask) {
+    const MaskCase cases[] = {
+        {L"1", 1},
+        {L"3", 3},
+        {L"F0", 0xF0},
+        {L"f0", 0xF0},
+        {L"aBc", 0xABC},
+        {L"ffffffffffffffff", ~std::uint64_t{0}},
+        {L"0000000000000001", 1},
+        {L"8000000000000000", std::uint64_t{1} << 63},
+        // Not masks: empty, zero, more than 16 digits (leading zeros count), prefixes, signs,
+        // characters that are not hex digits, look-alike digits outside ASCII.
+        {L"", 0},
+        {L"0", 0},
+        {L"00000000000000001", 0},
+        {L"10000000000000000", 0},
+        {L"0x1", 0},
+        {L"&h1", 0},
+        {L"-1", 0},
+        {L"+1", 0},
+        {L"1g", 0},
+        {L"g", 0},
+        {L"1\t", 0},
+        {L"\uFF11", 0},
+        {L"\u0661", 0}};
+    for (const MaskCase& c : cases) {
+        EXPECT_EQ(ReadAffinityMask(c.text), c.mask)
+            << ::testing::PrintToString(std::wstring(c.text));
+    }
+}
 
 struct NumberCase {
     const wchar_t* text;

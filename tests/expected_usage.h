@@ -11,6 +11,8 @@ inline constexpr std::wstring_view kPriorityMessage =
 inline constexpr std::wstring_view kNoExeMessage = L"The no \".EXE\" file specified!";
 inline constexpr std::wstring_view kNoFileMessage = L"The specified file does not exist!";
 inline constexpr std::wstring_view kLaunchMessage = L"The specified program returned an error!";
+inline constexpr std::wstring_view kProcessorsMessage =
+    L"The specified processors are not available!";
 
 inline constexpr std::wstring_view kUsageAfterMessage =
     L"\r\n"

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,6 +26,14 @@ class FakePlatform : public Platform {
     std::uint32_t startError = 2;
     std::deque<std::uint32_t> waitResults;  // in order; 0 (the process ended) once exhausted
     std::uint32_t exitCode = 0;
+    std::uint64_t systemMask = 0xFF;
+    std::map<std::string, std::uint32_t> failures;  // set-up steps that fail, with their error
+    bool efficiencyTaken = false;
+    // The job's port: results and messages in order; then the last process leaves.
+    std::deque<std::pair<std::uint32_t, JobMessage>> jobMessages;
+    std::deque<bool> jobEmpty;           // JobIsEmpty's answers in order; then true
+    std::set<std::uint32_t> gone;        // ids of processes that can no longer be opened
+    std::set<std::uint32_t> outsideJob;  // ids of processes that are not in the job
 
     // What it saw.
     std::vector<std::string> calls;
@@ -35,6 +44,9 @@ class FakePlatform : public Platform {
 
     static inline Handle const kProcess = reinterpret_cast<Handle>(0x1000);
     static inline Handle const kThread = reinterpret_cast<Handle>(0x2000);
+    static inline Handle const kJob = reinterpret_cast<Handle>(0x3000);
+    static inline Handle const kPort = reinterpret_cast<Handle>(0x4000);
+    static constexpr std::uintptr_t kMembers = 0x100000;  // plus the id: a process opened by id
 
     std::wstring CommandText() override {
         calls.push_back("CommandText");
@@ -89,14 +101,95 @@ class FakePlatform : public Platform {
         openHandles.erase(handle);
     }
 
+    std::uint64_t SystemAffinityMask() override { return systemMask; }
+    std::uint32_t SetAffinity(Handle process, std::uint64_t mask) override {
+        return Step("SetAffinity(" + Name(process) + "," + std::to_string(mask) + ")");
+    }
+    std::uint32_t SetPriority(Handle process, std::uint32_t priorityClass) override {
+        return Step("SetPriority(" + Name(process) + "," + std::to_string(priorityClass) + ")");
+    }
+    bool SetEfficiencyMode(Handle process) override {
+        calls.push_back("Efficiency(" + Name(process) + ")");
+        return efficiencyTaken;
+    }
+    std::uint32_t ResumeThread(Handle thread) override {
+        return Step("Resume(" + Name(thread) + ")");
+    }
+    void TerminateProcess(Handle process, std::uint32_t code) override {
+        calls.push_back("Terminate(" + Name(process) + "," + std::to_string(code) + ")");
+    }
+    std::uint32_t CreateTreeJob(Handle& job, Handle& port) override {
+        const std::uint32_t error = Step("CreateTreeJob");
+        if (error == 0) {
+            job = kJob;
+            port = kPort;
+            openHandles.insert({kJob, kPort});
+        }
+        return error;
+    }
+    std::uint32_t AssignToJob(Handle job, Handle process) override {
+        return Step("Assign(" + Name(job) + "," + Name(process) + ")");
+    }
+    std::uint32_t WaitForJobMessage(Handle port, std::uint32_t milliseconds,
+                                    JobMessage& message) override {
+        std::pair<std::uint32_t, JobMessage> next{0, {kJobActiveProcessZero, 0}};
+        if (!jobMessages.empty()) {
+            next = jobMessages.front();
+            jobMessages.pop_front();
+        }
+        if (next.first == 0) {
+            message = next.second;
+        }
+        calls.push_back("JobMessage(" + Name(port) + "," + std::to_string(milliseconds) +
+                        ")=" + std::to_string(next.first) +
+                        (next.first == 0 ? " " + std::to_string(next.second.id) : ""));
+        return next.first;
+    }
+    bool JobIsEmpty(Handle job) override {
+        bool empty = true;
+        if (!jobEmpty.empty()) {
+            empty = jobEmpty.front();
+            jobEmpty.pop_front();
+        }
+        calls.push_back("JobIsEmpty(" + Name(job) + ")=" + std::to_string(empty));
+        return empty;
+    }
+    Handle OpenProcessForSettings(std::uint32_t processId) override {
+        calls.push_back("Open(" + std::to_string(processId) + ")");
+        if (gone.count(processId) != 0) {
+            return nullptr;
+        }
+        const Handle member = reinterpret_cast<Handle>(kMembers + processId);
+        openHandles.insert(member);
+        return member;
+    }
+    bool IsProcessInJob(Handle process, Handle job) override {
+        calls.push_back("InJob(" + Name(process) + "," + Name(job) + ")");
+        const auto id =
+            static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(process) - kMembers);
+        return job == kJob && outsideJob.count(id) == 0;
+    }
+
     int MessageCount() const { return static_cast<int>(messages.size()); }
 
   private:
+    // A set-up step: recorded, and failing with its scripted error, if any.
+    std::uint32_t Step(const std::string& call) {
+        calls.push_back(call);
+        const std::string name = call.substr(0, call.find('('));
+        return failures.count(name) != 0 ? failures.at(name) : 0;
+    }
+
     static std::string Name(Handle handle) {
-        if (handle == kProcess) {
-            return "process";
+        const auto value = reinterpret_cast<std::uintptr_t>(handle);
+        if (value > kMembers) {
+            return "member" + std::to_string(value - kMembers);
         }
-        return handle == kThread ? "thread" : "other";
+        return handle == kProcess  ? "process"
+               : handle == kThread ? "thread"
+               : handle == kJob    ? "job"
+               : handle == kPort   ? "port"
+                                   : "other";
     }
 };
 

@@ -22,9 +22,10 @@ struct Launch {
     LaunchOutcome outcome;
 
     LaunchOutcome Run(std::int16_t waitMode, std::int32_t showWindow = 0,
-                      std::wstring_view path = L"c:\\a.exe", std::wstring_view arguments = L"") {
+                      std::wstring_view path = L"c:\\a.exe", std::wstring_view arguments = L"",
+                      const ProcessControls& controls = {}) {
         outcome = LaunchProgram(platform, path, arguments, 0x4000, waitMode, showWindow, false,
-                                info, 1000);
+                                info, 1000, controls);
         return outcome;
     }
 };
@@ -136,6 +137,134 @@ TEST(LauncherTest, FailedCreationWaitsForNothingAndReportsTheError) {
         EXPECT_EQ(outcome.created, 0);
         EXPECT_EQ(outcome.error, 193u);
         EXPECT_EQ(launch.platform.calls, (Calls{"BusyOn", "StartProcess", "BusyOff"}));
+    }
+}
+
+const ProcessControls kAffinity{0x3, false, false};
+const ProcessControls kEfficiency{0, true, false};
+const ProcessControls kTree{0, false, true};
+const ProcessControls kAll{0x3, true, true};
+
+const Calls kTreeSetUp = {"CreateTreeJob", "Assign(job,process)", "SetPriority(process,16384)"};
+const Calls kTreeEnd = {"JobMessage(port,1000)=0 4", "Pump", "ExitCode(process)", "Close(port)",
+                        "Close(job)"};
+
+struct SetUpCase {
+    const char* name;
+    ProcessControls controls;
+    const char* failing;  // the step that fails with error 5, or nullptr
+    Calls between;        // the calls between creation and closing the program's handles
+};
+
+Calls Join(std::initializer_list<Calls> parts) {
+    Calls joined;
+    for (const Calls& part : parts) {
+        joined.insert(joined.end(), part.begin(), part.end());
+    }
+    return joined;
+}
+
+TEST(LauncherTest, SetsUpTheSuspendedProgramThenResumesIt) {
+    const Calls killed = {"Terminate(process,5)"};
+    const SetUpCase cases[] = {
+        {"affinity", kAffinity, nullptr, {"SetAffinity(process,3)", "Resume(thread)"}},
+        {"efficiency, refused or not",
+         kEfficiency,
+         nullptr,
+         {"Efficiency(process)", "Resume(thread)"}},
+        {"tree", kTree, nullptr, Join({kTreeSetUp, {"Resume(thread)"}, kTreeEnd})},
+        {"all", kAll, nullptr,
+         Join({{"SetAffinity(process,3)"},
+               kTreeSetUp,
+               {"Efficiency(process)", "Resume(thread)"},
+               kTreeEnd})},
+        {"affinity fails", kAll, "SetAffinity", Join({{"SetAffinity(process,3)"}, killed})},
+        {"job fails", kTree, "CreateTreeJob", Join({{"CreateTreeJob"}, killed})},
+        {"assignment fails", kTree, "Assign",
+         Join({{"CreateTreeJob", "Assign(job,process)"}, killed, {"Close(port)", "Close(job)"}})},
+        {"class fails", kAll, "SetPriority",
+         Join({{"SetAffinity(process,3)"},
+               kTreeSetUp,
+               {"Efficiency(process)"},
+               killed,
+               {"Close(port)", "Close(job)"}})},
+        {"resume fails", kAffinity, "Resume",
+         Join({{"SetAffinity(process,3)", "Resume(thread)"}, killed})},
+    };
+    for (const SetUpCase& c : cases) {
+        Launch launch;
+        if (c.failing != nullptr) {
+            launch.platform.failures[c.failing] = 5;
+        }
+        launch.platform.exitCode = 7;
+        const LaunchOutcome outcome = launch.Run(kWaitNone, 0, L"c:\\a.exe", L"", c.controls);
+
+        const Calls expected = Join({{"BusyOn", "StartProcess"},
+                                     c.between,
+                                     {"Close(thread)", "Close(process)", "BusyOff"}});
+        EXPECT_EQ(launch.platform.calls, expected) << c.name;
+        ASSERT_EQ(launch.platform.creations.size(), 1u) << c.name;
+        EXPECT_EQ(launch.platform.creations[0].creationFlags, 0x4004u) << c.name;
+        EXPECT_EQ(outcome.created != 0, c.failing == nullptr) << c.name;
+        EXPECT_EQ(outcome.error, c.failing != nullptr ? 5u : 0u) << c.name;
+        // The tree is waited for even when the wait mode says not to wait.
+        EXPECT_EQ(outcome.exitCode, c.controls.tree && c.failing == nullptr ? 7u : 0u) << c.name;
+        EXPECT_TRUE(launch.platform.openHandles.empty()) << c.name;
+    }
+}
+
+struct TreeCase {
+    const char* name;
+    std::deque<std::pair<std::uint32_t, JobMessage>> messages;
+    std::deque<bool> empty;
+    Calls waiting;  // after the program is resumed, up to reading its exit code
+};
+
+TEST(LauncherTest, WaitsForTheWholeTree) {
+    const std::pair<std::uint32_t, JobMessage> timeout{kWaitTimeout, {}};
+    const TreeCase cases[] = {
+        {"every new process gets the class; the last one leaving ends the wait",
+         {{0, {kJobNewProcess, 41}}, {0, {kJobNewProcess, 77}}, {0, {7, 41}}},
+         {},
+         {"JobMessage(port,1000)=0 6", "Open(41)", "InJob(member41,job)",
+          "SetPriority(member41,16384)", "Efficiency(member41)", "Close(member41)", "Pump",
+          "JobMessage(port,1000)=0 6", "Open(77)", "InJob(member77,job)",
+          "SetPriority(member77,16384)", "Efficiency(member77)", "Close(member77)", "Pump",
+          "JobMessage(port,1000)=0 7", "Pump", "JobMessage(port,1000)=0 4", "Pump"}},
+        {"a process that has gone, or whose id now names another, is skipped",
+         {{0, {kJobNewProcess, 50}}, {0, {kJobNewProcess, 60}}},
+         {},
+         {"JobMessage(port,1000)=0 6", "Open(50)", "Pump", "JobMessage(port,1000)=0 6", "Open(60)",
+          "InJob(member60,job)", "Close(member60)", "Pump", "JobMessage(port,1000)=0 4", "Pump"}},
+        {"a step without a message asks the job",
+         {timeout, timeout, {31, {}}},
+         {false, true},
+         {"JobMessage(port,1000)=258", "JobIsEmpty(job)=0", "Pump", "JobMessage(port,1000)=258",
+          "JobIsEmpty(job)=1", "Pump"}},
+        {"a failed step asks the job too",
+         {{6, {}}},
+         {false},
+         {"JobMessage(port,1000)=6", "JobIsEmpty(job)=0", "Pump", "JobMessage(port,1000)=0 4",
+          "Pump"}},
+    };
+    for (const TreeCase& c : cases) {
+        Launch launch;
+        launch.platform.jobMessages = c.messages;
+        launch.platform.jobEmpty = c.empty;
+        launch.platform.gone = {50};
+        launch.platform.outsideJob = {60};
+        launch.platform.exitCode = 3;
+        const LaunchOutcome outcome = launch.Run(kWaitPolling, 0, L"c:\\a.exe", L"", kAll);
+
+        const Calls expected = Join({{"BusyOn", "StartProcess", "SetAffinity(process,3)"},
+                                     kTreeSetUp,
+                                     {"Efficiency(process)", "Resume(thread)"},
+                                     c.waiting,
+                                     {"ExitCode(process)", "Close(port)", "Close(job)",
+                                      "Close(thread)", "Close(process)", "BusyOff"}});
+        EXPECT_EQ(launch.platform.calls, expected) << c.name;
+        EXPECT_EQ(outcome.exitCode, 3u) << c.name;
+        EXPECT_TRUE(launch.platform.openHandles.empty()) << c.name;
     }
 }
 

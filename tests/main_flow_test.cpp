@@ -63,6 +63,7 @@ TEST_P(FlowTest, ShowsOrLaunches) {
 const wchar_t* const kPriority = kPriorityMessage.data();
 const wchar_t* const kNoExe = kNoExeMessage.data();
 const wchar_t* const kNoFile = kNoFileMessage.data();
+const wchar_t* const kProcessors = kProcessorsMessage.data();
 
 INSTANTIATE_TEST_SUITE_P(
     Checks, FlowTest,
@@ -142,6 +143,25 @@ INSTANTIATE_TEST_SUITE_P(
                  42,
                  L"c:\\a.exe",
                  L"\"c:\\a.exe\"",
+                 0x20},
+        // The mask is checked after the priority and before ".exe": the system offers 0xFF.
+        FlowCase{L"/a:100 /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
+        FlowCase{L"/a:0 /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
+        FlowCase{L"/a:1 /a:zz /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
+        FlowCase{L"/a: /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
+        FlowCase{L"/a:zz /p:9 a.exe", {L"a.exe"}, kPriority, 87, nullptr, nullptr, 0},
+        FlowCase{L"/a:zz /p:3 x", {}, kProcessors, 87, nullptr, nullptr, 0},
+        // Options create the program suspended; "/t" waits, so the status is the program's.
+        FlowCase{L"/a:zz /a:FF /p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x24},
+        FlowCase{L"/e /p:1 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x44},
+        FlowCase{L"/t /p:4 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x8004},
+        // After the path they are the program's arguments.
+        FlowCase{L"/p:3 a.exe /t /a:zz /e",
+                 {L"a.exe"},
+                 nullptr,
+                 0,
+                 L"a.exe",
+                 L"\"a.exe\" /t /a:zz /e",
                  0x20}));
 
 TEST(FlowTest, FailedLaunchShowsMessageAndExitsWithTheSystemError) {
@@ -164,19 +184,43 @@ TEST(FlowTest, FailedLaunchWithoutErrorCodeStillExitsNonzero) {
     EXPECT_NE(Main(platform), 0);
 }
 
-TEST(FlowTest, WaitsWithPollingOnlyWhenAsked) {
-    for (const bool wait : {false, true}) {
+struct RunCase {
+    const wchar_t* commandText;
+    std::vector<std::string> calls;  // between creation and closing the program's handles
+};
+
+TEST(FlowTest, WaitsAndSetsUpAsAsked) {
+    const RunCase cases[] = {
+        {L"/p:3 c:\\a.exe", {}},
+        {L"/w /p:3 c:\\a.exe", {"Wait(process,1000)=0", "Pump", "ExitCode(process)"}},
+        {L"/a:3 /e /p:3 c:\\a.exe",
+         {"SetAffinity(process,3)", "Efficiency(process)", "Resume(thread)"}},
+        {L"/t /w /p:2 c:\\a.exe",
+         {"CreateTreeJob", "Assign(job,process)", "SetPriority(process,16384)", "Resume(thread)",
+          "JobMessage(port,1000)=0 4", "Pump", "ExitCode(process)", "Close(port)", "Close(job)"}},
+    };
+    for (const RunCase& c : cases) {
         FakePlatform platform;
-        platform.commandText = wait ? L"/w /p:3 c:\\a.exe" : L"/p:3 c:\\a.exe";
+        platform.commandText = c.commandText;
         platform.files = {L"c:\\a.exe"};
         Main(platform);
         std::vector<std::string> expected = {"CommandText", "LookupFile", "BusyOn", "StartProcess"};
-        if (wait) {
-            expected.insert(expected.end(), {"Wait(process,1000)=0", "Pump", "ExitCode(process)"});
-        }
+        expected.insert(expected.end(), c.calls.begin(), c.calls.end());
         expected.insert(expected.end(), {"Close(thread)", "Close(process)", "BusyOff"});
-        EXPECT_EQ(platform.calls, expected) << "wait " << wait;
+        EXPECT_EQ(platform.calls, expected)
+            << ::testing::PrintToString(std::wstring(c.commandText));
     }
+}
+
+TEST(FlowTest, FailedSetUpShowsTheLaunchMessageAndExitsWithItsError) {
+    FakePlatform platform;
+    platform.commandText = L"/t /p:3 c:\\a.exe";
+    platform.files = {L"c:\\a.exe"};
+    platform.failures["Assign"] = 5;  // ERROR_ACCESS_DENIED
+    EXPECT_EQ(Main(platform), 5);
+    ASSERT_EQ(platform.MessageCount(), 1);
+    EXPECT_EQ(platform.messages[0], UsageText(kLaunchMessage));
+    EXPECT_TRUE(platform.openHandles.empty());
 }
 
 TEST(UsageTextTest, IsExactToTheByte) {
@@ -189,6 +233,7 @@ TEST(UsageTextTest, MessagesAreExact) {
     EXPECT_EQ(kNoExeMessage, expected::kNoExeMessage);
     EXPECT_EQ(kNoFileMessage, expected::kNoFileMessage);
     EXPECT_EQ(kLaunchMessage, expected::kLaunchMessage);
+    EXPECT_EQ(kProcessorsMessage, expected::kProcessorsMessage);
 }
 
 }  // namespace

@@ -118,6 +118,20 @@ std::int32_t PinTo32Bits(double value) {
     return static_cast<std::int32_t>(value);
 }
 
+// The options that stand before the program path: true when the token was one.
+bool ClassifyOption(std::wstring_view token, CommandLineRequest& request) {
+    if (EqualsIgnoringCase(token, L"/t")) {
+        request.tree = true;
+    } else if (EqualsIgnoringCase(token, L"/e")) {
+        request.efficiency = true;
+    } else if (StartsWithIgnoringCase(token, L"/a:")) {
+        request.affinity = ReadAffinityMask(token.substr(3));
+    } else {
+        return false;
+    }
+    return true;
+}
+
 void Classify(std::wstring_view token, CommandLineRequest& request) {
     if (EqualsIgnoringCase(token, L"/w")) {
         request.wait = true;
@@ -125,6 +139,11 @@ void Classify(std::wstring_view token, CommandLineRequest& request) {
     }
     if (StartsWithIgnoringCase(token, L"/p:")) {
         request.selector = ReadPriorityNumber(token.substr(3));
+        return;
+    }
+    // Once anything but spaces is collected, the program path has begun: from there on these
+    // tokens are the program's own arguments.
+    if (TrimSpaces(request.collected).empty() && ClassifyOption(token, request)) {
         return;
     }
     const bool opens = !token.empty() && token.front() == L'"';
@@ -158,6 +177,22 @@ std::int32_t ReadPriorityNumber(std::wstring_view text) {
     // Bound the value first so that infinities and huge values never reach the rounding.
     constexpr double kBound = 4294967296.0;
     return PinTo32Bits(RoundHalfToEven(std::clamp(value, -kBound, kBound)));
+}
+
+std::uint64_t ReadAffinityMask(std::wstring_view text) {
+    constexpr std::size_t kMaxDigits = 16;
+    if (text.size() > kMaxDigits) {
+        return 0;
+    }
+    std::uint64_t mask = 0;
+    for (const wchar_t c : text) {
+        const int digit = c > 0x7F ? -1 : DigitValue(static_cast<char>(AsciiLower(c)), 16);
+        if (digit < 0) {
+            return 0;
+        }
+        mask = mask << 4 | static_cast<std::uint64_t>(digit);
+    }
+    return mask;
 }
 
 CommandLineRequest ParseCommandLine(std::wstring_view text) {

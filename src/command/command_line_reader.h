@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,12 +12,21 @@ struct CommandLineRequest {
     bool wait = false;          // a "/w" token was seen
     std::int32_t selector = 0;  // the priority number of the last "/p:" token
     std::wstring collected;     // program path and arguments, as collected from other tokens
+    // Options that count only before the program path.
+    bool tree = false;        // "/t": settings and wait over the whole process tree
+    bool efficiency = false;  // "/e": efficiency mode
+    // The mask of the last "/a:" token, 0 when its text is not a mask; none without such a token.
+    std::optional<std::uint64_t> affinity;
 };
 
 // Reads a priority number: blanks, tabs and line feeds are skipped; the longest leading decimal
 // number (sign, point, exponent) or &h / &o number is taken, rounded half to even. A value that
 // does not fit 32 bits is pinned to the nearest bound, so it is still out of range.
 std::int32_t ReadPriorityNumber(std::wstring_view text);
+
+// Reads an affinity mask: 1 to 16 hexadecimal digits in any case and nothing else. Any other text
+// gives 0, which names no processor, as a mask of zeros does.
+std::uint64_t ReadAffinityMask(std::wstring_view text);
 
 // Splits the text at every space and classifies each token. Switches are recognised in any case;
 // everything collected keeps the case it was typed in.

@@ -63,6 +63,18 @@ int Main(Platform& platform) {
         return kExitInvalidParameter;
     }
 
+    ProcessControls controls;
+    controls.tree = request.tree;
+    controls.efficiency = request.efficiency;
+    if (request.affinity) {
+        const std::uint64_t mask = *request.affinity;
+        if (mask == 0 || (mask & ~platform.SystemAffinityMask()) != 0) {
+            ShowUsage(platform, kProcessorsMessage);
+            return kExitInvalidParameter;
+        }
+        controls.affinityMask = mask;
+    }
+
     constexpr std::wstring_view kExe = L".exe";
     const std::size_t exeAt = FindIgnoringCase(collected, kExe);
     if (exeAt == std::wstring_view::npos) {
@@ -79,16 +91,18 @@ int Main(Platform& platform) {
         return kExitFileNotFound;
     }
 
+    // The tree is always waited for, so its status is the program's as with "/w".
+    const bool wait = request.wait || request.tree;
     const bool inheritHandles = false;
     ProcessInformation processInfo;
-    const LaunchOutcome outcome = LaunchProgram(platform, path, arguments, *priorityClass,
-                                                request.wait ? kWaitPolling : kWaitNone, 0,
-                                                inheritHandles, processInfo, kPollIntervalMs);
+    const LaunchOutcome outcome =
+        LaunchProgram(platform, path, arguments, *priorityClass, wait ? kWaitPolling : kWaitNone, 0,
+                      inheritHandles, processInfo, kPollIntervalMs, controls);
     if (outcome.created == 0) {
         ShowUsage(platform, kLaunchMessage);
         return outcome.error != 0 ? static_cast<int>(outcome.error) : 1;  // never report success
     }
-    return request.wait ? static_cast<int>(outcome.exitCode) : 0;
+    return wait ? static_cast<int>(outcome.exitCode) : 0;
 }
 
 }  // namespace modVantrel

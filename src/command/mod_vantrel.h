@@ -32,6 +32,8 @@ inline constexpr std::wstring_view kPriorityMessage =
 inline constexpr std::wstring_view kNoExeMessage = L"The no \".EXE\" file specified!";
 inline constexpr std::wstring_view kNoFileMessage = L"The specified file does not exist!";
 inline constexpr std::wstring_view kLaunchMessage = L"The specified program returned an error!";
+inline constexpr std::wstring_view kProcessorsMessage =
+    L"The specified processors are not available!";
 
 // Exit statuses besides the launched program's own (with "/w") and 0 (without it); a failed
 // launch exits with the system's error code for the failure.

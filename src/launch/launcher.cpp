@@ -58,19 +58,131 @@ std::wstring BuildCommandLine(std::wstring_view path, std::wstring_view argument
     return std::wstring(TrimSpaces(line));
 }
 
+// Owns one handle that the platform opened for the launcher, and closes it on every way out.
+class OwnedHandle {
+  public:
+    explicit OwnedHandle(Platform& platform, Handle handle = nullptr)
+        : platform_(platform), handle_(handle) {}
+    ~OwnedHandle() {
+        if (handle_ != nullptr) {
+            platform_.CloseHandle(handle_);
+        }
+    }
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+
+    Handle get() const { return handle_; }
+    Handle& receive() { return handle_; }  // for a call that hands out a new handle
+
+  private:
+    Platform& platform_;
+    Handle handle_;
+};
+
+// The program's process tree: a job that every process the program starts joins, and the port on
+// which the job reports each one. Closing the job ends every process still in it, so the tree
+// never outlives a Vantrel that is ended while it waits.
+class Tree {
+  public:
+    Tree(Platform& platform, std::uint32_t priorityClass, bool efficiency)
+        : platform_(platform),
+          priorityClass_(priorityClass),
+          efficiency_(efficiency),
+          job_(platform),
+          port_(platform) {}
+
+    // Puts the suspended program into a new job and gives it what every member gets. The port
+    // is joined to the job first, so that it hears of the program too.
+    std::uint32_t Adopt(Handle program) {
+        std::uint32_t error = platform_.CreateTreeJob(job_.receive(), port_.receive());
+        if (error == 0) {
+            error = platform_.AssignToJob(job_.get(), program);
+        }
+        return error == 0 ? Settle(program) : error;
+    }
+
+    // One step of the wait, at most `milliseconds` long: true once no process is left in the job.
+    // The port's messages may be lost, so a step that hears none asks the job itself.
+    bool Ended(std::uint32_t milliseconds) {
+        JobMessage message;
+        if (platform_.WaitForJobMessage(port_.get(), milliseconds, message) != 0) {
+            return platform_.JobIsEmpty(job_.get());
+        }
+        if (message.id == kJobNewProcess) {
+            Join(message.processId);
+        }
+        return message.id == kJobActiveProcessZero;
+    }
+
+  private:
+    // What every member gets; efficiency mode is a hint whose refusal changes nothing.
+    std::uint32_t Settle(Handle process) {
+        const std::uint32_t error = platform_.SetPriority(process, priorityClass_);
+        if (efficiency_) {
+            platform_.SetEfficiencyMode(process);
+        }
+        return error;
+    }
+
+    // A new member, by id. Ids are reused once a process has ended, so the process opened must
+    // be checked to be in the job before anything is changed; one that has gone is skipped.
+    void Join(std::uint32_t processId) {
+        const OwnedHandle member(platform_, platform_.OpenProcessForSettings(processId));
+        if (member.get() != nullptr && platform_.IsProcessInJob(member.get(), job_.get())) {
+            Settle(member.get());
+        }
+    }
+
+    Platform& platform_;
+    std::uint32_t priorityClass_;
+    bool efficiency_;
+    OwnedHandle job_;
+    OwnedHandle port_;
+};
+
+// Brings the suspended program to what `controls` ask and lets it run; 0, or the error code of
+// the step that failed.
+std::uint32_t SetUp(Platform& platform, const ProcessInformation& info,
+                    const ProcessControls& controls, Tree& tree) {
+    std::uint32_t error = 0;
+    if (controls.affinityMask != 0) {
+        error = platform.SetAffinity(info.process, controls.affinityMask);
+    }
+    if (error == 0 && controls.tree) {
+        error = tree.Adopt(info.process);
+    } else if (error == 0 && controls.efficiency) {
+        platform.SetEfficiencyMode(info.process);
+    }
+    return error == 0 ? platform.ResumeThread(info.thread) : error;
+}
+
+// Waits in steps, handling pending window messages after every step, the last one included, so
+// that they wait at most one step. `ended` takes one step and tells whether the wait is over.
+template <typename Step>
+void PollUntil(Platform& platform, Step ended) {
+    bool over = false;
+    do {
+        over = ended();
+        platform.PumpMessages();
+    } while (!over);
+}
+
 void Wait(Platform& platform, Handle process, std::int16_t waitMode, std::uint32_t pollInterval,
-          LaunchOutcome& outcome) {
+          Tree* tree, LaunchOutcome& outcome) {
+    if (tree != nullptr) {
+        PollUntil(platform, [&] { return tree->Ended(pollInterval); });
+        outcome.exitCode = platform.ExitCodeOf(process);
+        return;
+    }
     switch (waitMode) {
         case kWaitNone:
             return;
-        case kWaitPolling: {
-            std::uint32_t result = kWaitTimeout;
-            do {
-                result = platform.WaitForProcess(process, pollInterval);
-                platform.PumpMessages();
-            } while (result == kWaitTimeout);
+        case kWaitPolling:
+            // Any result but a time-out ends the wait, failures included.
+            PollUntil(platform, [&] {
+                return platform.WaitForProcess(process, pollInterval) != kWaitTimeout;
+            });
             break;
-        }
         case kWaitIdleThenEnd:
             platform.WaitForInputIdle(process);
             platform.WaitForProcess(process, kInfinite);
@@ -87,12 +199,13 @@ void Wait(Platform& platform, Handle process, std::int16_t waitMode, std::uint32
 LaunchOutcome LaunchProgram(Platform& platform, std::wstring_view path, std::wstring_view arguments,
                             std::uint32_t creationFlags, std::int16_t waitMode,
                             std::int32_t showWindow, bool inheritHandles,
-                            ProcessInformation& processInfo, std::uint32_t pollInterval) {
+                            ProcessInformation& processInfo, std::uint32_t pollInterval,
+                            const ProcessControls& controls) {
     ProcessCreation creation;
     creation.applicationName.assign(path);
     creation.commandLine = BuildCommandLine(path, arguments);
     creation.inheritHandles = inheritHandles;
-    creation.creationFlags = creationFlags;
+    creation.creationFlags = creationFlags | (controls.Any() ? kCreateSuspended : 0);
 
     const BusyPointer busy(platform);
     if (showWindow > 0) {
@@ -103,13 +216,22 @@ LaunchOutcome LaunchProgram(Platform& platform, std::wstring_view path, std::wst
         creation.startup.showWindow = static_cast<std::int16_t>(showWindow);
     }
 
+    // Declared after the process handles, so that the job closes first: whatever of the tree is
+    // left by then ends with it.
     const ProcessHandles handles(platform, processInfo);
+    Tree tree(platform, creationFlags, controls.efficiency);
     LaunchOutcome outcome;
-    outcome.created = platform.StartProcess(creation, processInfo, outcome.error) ? 1 : 0;
-    if (outcome.created != 0) {
-        outcome.error = 0;
-        Wait(platform, processInfo.process, waitMode, pollInterval, outcome);
+    if (!platform.StartProcess(creation, processInfo, outcome.error)) {
+        return outcome;
     }
+    outcome.error = controls.Any() ? SetUp(platform, processInfo, controls, tree) : 0;
+    if (outcome.error != 0) {
+        platform.TerminateProcess(processInfo.process, outcome.error);
+        return outcome;
+    }
+    outcome.created = 1;
+    Wait(platform, processInfo.process, waitMode, pollInterval, controls.tree ? &tree : nullptr,
+         outcome);
     return outcome;
 }
 

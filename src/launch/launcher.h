@@ -15,19 +15,32 @@ enum WaitMode : std::int16_t {
     kWaitIdleThenEnd = 9999,  // until idle for input, then until the end
 };                            // any other value: until idle for input, and no more
 
+// What is set on the program besides its priority class. With any of these the program is created
+// suspended and resumed only once they hold, so that none of its own code runs without them.
+struct ProcessControls {
+    std::uint64_t affinityMask = 0;  // 0: the processors Vantrel itself may use
+    bool efficiency = false;         // ask for efficiency mode, a hint the system may refuse
+    bool tree = false;  // the class and efficiency mode for every process the program starts, and
+                        // a wait, whatever waitMode says, until the last of them has ended
+
+    bool Any() const { return affinityMask != 0 || efficiency || tree; }
+};
+
 struct LaunchOutcome {
-    std::int32_t created = 0;    // the creation call's result: nonzero when the process exists
-    std::uint32_t error = 0;     // the system's error code when creation failed
+    std::int32_t created = 0;    // nonzero when the program was created and set up and runs
+    std::uint32_t error = 0;     // the system's error code of the creation or set-up that failed
     std::uint32_t exitCode = 0;  // the program's exit code when the wait saw its end
 };
 
 // Creates the process from `path` (the application name, never searched for) and `arguments`,
-// with `creationFlags` as given; waits per `waitMode`; closes both handles in `processInfo`
-// before returning. A `showWindow` above 0 sets the first window's show command; one above
-// 32767 does not fit the start-up record and is fatal.
+// with `creationFlags` (the priority class) as given; applies `controls`; waits per `waitMode`;
+// closes both handles in `processInfo` before returning. A `showWindow` above 0 sets the first
+// window's show command; one above 32767 does not fit the start-up record and is fatal. A set-up
+// step that fails ends the suspended program before any of its code has run.
 LaunchOutcome LaunchProgram(Platform& platform, std::wstring_view path, std::wstring_view arguments,
                             std::uint32_t creationFlags, std::int16_t waitMode,
                             std::int32_t showWindow, bool inheritHandles,
-                            ProcessInformation& processInfo, std::uint32_t pollInterval);
+                            ProcessInformation& processInfo, std::uint32_t pollInterval,
+                            const ProcessControls& controls = {});
 
 }  // namespace modVantrel

@@ -24,8 +24,19 @@ struct StartupRecord {
 };
 
 inline constexpr std::uint32_t kStartfUseShowWindow = 1;
+inline constexpr std::uint32_t kCreateSuspended = 0x4;
 inline constexpr std::uint32_t kWaitTimeout = 258;
 inline constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
+
+// The job messages that the tree wait acts on (JOB_OBJECT_MSG_*); the port carries others too.
+inline constexpr std::uint32_t kJobActiveProcessZero = 4;
+inline constexpr std::uint32_t kJobNewProcess = 6;
+
+// One message from a job's completion port: what happened, and to which process.
+struct JobMessage {
+    std::uint32_t id = 0;
+    std::uint32_t processId = 0;
+};
 
 // Everything process creation is given besides the record it fills. The environment and the
 // current directory are always inherited.
@@ -63,6 +74,32 @@ class Platform {
     virtual void WaitForInputIdle(Handle process) = 0;
     virtual std::uint32_t ExitCodeOf(Handle process) = 0;
     virtual void CloseHandle(Handle handle) = 0;
+
+    // The settings of a created process. Each call that can fail returns 0 when done, otherwise
+    // the system's error code, never 0.
+    // The processors this system offers to Vantrel (the system affinity mask).
+    virtual std::uint64_t SystemAffinityMask() = 0;
+    virtual std::uint32_t SetAffinity(Handle process, std::uint64_t mask) = 0;
+    virtual std::uint32_t SetPriority(Handle process, std::uint32_t priorityClass) = 0;
+    // Asks for power-throttled execution (efficiency mode); true when the system took the hint.
+    virtual bool SetEfficiencyMode(Handle process) = 0;
+    virtual std::uint32_t ResumeThread(Handle thread) = 0;
+    virtual void TerminateProcess(Handle process, std::uint32_t exitCode) = 0;
+
+    // The process tree: a job that ends every member when its last handle closes and lets a
+    // member break away on request, with a completion port that hears of every process joining
+    // and of the last one leaving. Both handles are the caller's to close.
+    virtual std::uint32_t CreateTreeJob(Handle& job, Handle& port) = 0;
+    virtual std::uint32_t AssignToJob(Handle job, Handle process) = 0;
+    // 0 with the next message, kWaitTimeout when none came in time, or the system's error code.
+    virtual std::uint32_t WaitForJobMessage(Handle port, std::uint32_t milliseconds,
+                                            JobMessage& message) = 0;
+    // True only when the job's count of active processes reads 0.
+    virtual bool JobIsEmpty(Handle job) = 0;
+    // A process by id, open for reading and changing its settings; null when it has ended or may
+    // not be opened. The caller closes it.
+    virtual Handle OpenProcessForSettings(std::uint32_t processId) = 0;
+    virtual bool IsProcessInJob(Handle process, Handle job) = 0;
 };
 
 }  // namespace modVantrel

@@ -26,6 +26,8 @@ class UniqueHandle {
 
     HANDLE get() const noexcept { return handle_; }
     bool valid() const noexcept { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    // Gives the handle up to the caller, who closes it from now on.
+    HANDLE Release() noexcept { return std::exchange(handle_, nullptr); }
     void Reset(HANDLE handle = nullptr) noexcept {
         if (valid()) {
             Closer{}(handle_);

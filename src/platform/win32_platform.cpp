@@ -10,6 +10,16 @@ namespace {
 
 constexpr const wchar_t* kCaption = L"vantrel";
 
+// The error of the call that just failed; never 0, so that a failure is never taken for success.
+std::uint32_t LastError() {
+    const DWORD error = ::GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+}
+
+std::uint32_t ErrorUnless(BOOL ok) {
+    return ok ? 0 : LastError();
+}
+
 bool IsOrdinaryFile(const WIN32_FIND_DATAW& data) {
     constexpr DWORD kSkipped =
         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -97,6 +107,110 @@ std::uint32_t Win32Platform::ExitCodeOf(Handle process) {
 
 void Win32Platform::CloseHandle(Handle handle) {
     ::CloseHandle(handle);
+}
+
+std::uint64_t Win32Platform::SystemAffinityMask() {
+    DWORD_PTR own = 0;
+    DWORD_PTR system = 0;
+    return ::GetProcessAffinityMask(::GetCurrentProcess(), &own, &system) ? system : 0;
+}
+
+std::uint32_t Win32Platform::SetAffinity(Handle process, std::uint64_t mask) {
+    return ErrorUnless(::SetProcessAffinityMask(process, static_cast<DWORD_PTR>(mask)));
+}
+
+std::uint32_t Win32Platform::SetPriority(Handle process, std::uint32_t priorityClass) {
+    return ErrorUnless(::SetPriorityClass(process, priorityClass));
+}
+
+bool Win32Platform::SetEfficiencyMode(Handle process) {
+    // Found at run time: Windows 7 has no SetProcessInformation, and Vantrel still runs there.
+    using SetInformation = BOOL(WINAPI*)(HANDLE, PROCESS_INFORMATION_CLASS, LPVOID, DWORD);
+    const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    const FARPROC found =
+        kernel != nullptr ? ::GetProcAddress(kernel, "SetProcessInformation") : nullptr;
+    if (found == nullptr) {
+        return false;
+    }
+    // Through the generic function type, which converts to any other without a warning.
+    const auto setInformation =
+        reinterpret_cast<SetInformation>(reinterpret_cast<void (*)()>(found));
+    PROCESS_POWER_THROTTLING_STATE state{};
+    state.Version = PROCESS_POWER_THROTTLING_CURRENT_VERSION;
+    state.ControlMask = PROCESS_POWER_THROTTLING_EXECUTION_SPEED;
+    state.StateMask = PROCESS_POWER_THROTTLING_EXECUTION_SPEED;
+    return setInformation(process, ProcessPowerThrottling, &state, sizeof state) != FALSE;
+}
+
+std::uint32_t Win32Platform::ResumeThread(Handle thread) {
+    return ::ResumeThread(thread) != static_cast<DWORD>(-1) ? 0 : LastError();
+}
+
+void Win32Platform::TerminateProcess(Handle process, std::uint32_t exitCode) {
+    ::TerminateProcess(process, exitCode);
+}
+
+std::uint32_t Win32Platform::CreateTreeJob(Handle& job, Handle& port) {
+    KernelHandle newJob(::CreateJobObjectW(nullptr, nullptr));
+    if (!newJob.valid()) {
+        return LastError();
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+    if (!::SetInformationJobObject(newJob.get(), JobObjectExtendedLimitInformation, &limits,
+                                   sizeof limits)) {
+        return LastError();
+    }
+    KernelHandle newPort(::CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1));
+    if (!newPort.valid()) {
+        return LastError();
+    }
+    JOBOBJECT_ASSOCIATE_COMPLETION_PORT association{};
+    association.CompletionKey = newJob.get();
+    association.CompletionPort = newPort.get();
+    if (!::SetInformationJobObject(newJob.get(), JobObjectAssociateCompletionPortInformation,
+                                   &association, sizeof association)) {
+        return LastError();
+    }
+    job = newJob.Release();
+    port = newPort.Release();
+    return 0;
+}
+
+std::uint32_t Win32Platform::AssignToJob(Handle job, Handle process) {
+    return ErrorUnless(::AssignProcessToJobObject(job, process));
+}
+
+std::uint32_t Win32Platform::WaitForJobMessage(Handle port, std::uint32_t milliseconds,
+                                               JobMessage& message) {
+    DWORD id = 0;
+    ULONG_PTR key = 0;
+    LPOVERLAPPED detail = nullptr;
+    if (!::GetQueuedCompletionStatus(port, &id, &key, &detail, milliseconds)) {
+        return LastError();  // WAIT_TIMEOUT when nothing came in time
+    }
+    message.id = id;
+    // Job messages carry the process id where an overlapped record would be.
+    message.processId = static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(detail));
+    return 0;
+}
+
+bool Win32Platform::JobIsEmpty(Handle job) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    return ::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
+                                       sizeof accounting, nullptr) != FALSE &&
+           accounting.ActiveProcesses == 0;
+}
+
+Handle Win32Platform::OpenProcessForSettings(std::uint32_t processId) {
+    // Wine answers IsProcessInJob only for a handle with full query rights.
+    return ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_SET_INFORMATION, FALSE, processId);
+}
+
+bool Win32Platform::IsProcessInJob(Handle process, Handle job) {
+    BOOL member = FALSE;
+    return ::IsProcessInJob(process, job, &member) != FALSE && member != FALSE;
 }
 
 }  // namespace modVantrel

@@ -5,7 +5,7 @@
 
 namespace modVantrel {
 
-class Win32Platform final : public Platform {
+class Win32Platform : public Platform {
   public:
     std::wstring CommandText() override;
     void ShowMessage(const std::wstring& text) override;
@@ -19,6 +19,19 @@ class Win32Platform final : public Platform {
     void WaitForInputIdle(Handle process) override;
     std::uint32_t ExitCodeOf(Handle process) override;
     void CloseHandle(Handle handle) override;
+    std::uint64_t SystemAffinityMask() override;
+    std::uint32_t SetAffinity(Handle process, std::uint64_t mask) override;
+    std::uint32_t SetPriority(Handle process, std::uint32_t priorityClass) override;
+    bool SetEfficiencyMode(Handle process) override;
+    std::uint32_t ResumeThread(Handle thread) override;
+    void TerminateProcess(Handle process, std::uint32_t exitCode) override;
+    std::uint32_t CreateTreeJob(Handle& job, Handle& port) override;
+    std::uint32_t AssignToJob(Handle job, Handle process) override;
+    std::uint32_t WaitForJobMessage(Handle port, std::uint32_t milliseconds,
+                                    JobMessage& message) override;
+    bool JobIsEmpty(Handle job) override;
+    Handle OpenProcessForSettings(std::uint32_t processId) override;
+    bool IsProcessInJob(Handle process, Handle job) override;
 };
 
 }  // namespace modVantrel

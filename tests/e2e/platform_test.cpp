@@ -19,33 +19,16 @@ using modVantrel::ProcessInformation;
 namespace {
 
 // The real platform, remembering the handles that process creation handed out.
-class CreationSpy final : public modVantrel::Platform {
+class CreationSpy final : public modVantrel::Win32Platform {
   public:
-    std::wstring CommandText() override { return real_.CommandText(); }
-    void ShowMessage(const std::wstring& text) override { real_.ShowMessage(text); }
-    std::wstring LookupFile(const std::wstring& pattern) override {
-        return real_.LookupFile(pattern);
-    }
-    void PumpMessages() override { real_.PumpMessages(); }
-    void SetBusyPointer(bool busy) override { real_.SetBusyPointer(busy); }
-    [[noreturn]] void Fatal(modVantrel::FatalKind kind) override { real_.Fatal(kind); }
     bool StartProcess(modVantrel::ProcessCreation& creation, ProcessInformation& info,
                       std::uint32_t& error) override {
-        const bool started = real_.StartProcess(creation, info, error);
+        const bool started = Win32Platform::StartProcess(creation, info, error);
         created = info;
         return started;
     }
-    std::uint32_t WaitForProcess(Handle process, std::uint32_t milliseconds) override {
-        return real_.WaitForProcess(process, milliseconds);
-    }
-    void WaitForInputIdle(Handle process) override { real_.WaitForInputIdle(process); }
-    std::uint32_t ExitCodeOf(Handle process) override { return real_.ExitCodeOf(process); }
-    void CloseHandle(Handle handle) override { real_.CloseHandle(handle); }
 
     ProcessInformation created;
-
-  private:
-    modVantrel::Win32Platform real_;
 };
 
 bool IsOpen(Handle handle) {
