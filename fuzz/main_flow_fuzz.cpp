@@ -3,10 +3,13 @@
 // Input: UTF-16 command text, low byte first, then two bytes that script the platform:
 //   second-to-last byte: the creation error code, or the launched program's exit code;
 //   last byte: bit 0 the file lookup finds the file, bit 1 process creation succeeds,
-//              bits 2-4 how many timed-out waits come before the program ends.
+//              bits 2-4 how many timed-out waits come before the program (or its tree) ends,
+//              bit 5 the system offers processor 0 alone (else all 64),
+//              bits 6-7 the set-up step that fails: none, the affinity, the job's, the resume.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,7 +29,11 @@ struct Script {
     bool startSucceeds = false;
     std::uint32_t code = 0;
     int timeouts = 0;
+    std::uint64_t systemMask = ~std::uint64_t{0};
+    const char* failing = nullptr;
 };
+
+constexpr const char* kFailingSteps[] = {nullptr, "SetAffinity", "Assign", "Resume"};
 
 struct Run {
     FakePlatform platform;
@@ -41,6 +48,12 @@ void Execute(const Script& script, Run& run) {
     fake.startError = script.code;
     fake.exitCode = script.code;
     fake.waitResults.assign(script.timeouts, modVantrel::kWaitTimeout);
+    fake.jobMessages.assign(script.timeouts, {modVantrel::kWaitTimeout, {}});
+    fake.jobEmpty.assign(script.timeouts, false);
+    fake.systemMask = script.systemMask;
+    if (script.failing != nullptr) {
+        fake.failures[script.failing] = script.code != 0 ? script.code : 5;
+    }
     try {
         run.status = modVantrel::Main(fake);
     } catch (const modVantrel::testing::FatalCalled&) {
@@ -86,6 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     script.lookupFinds = (data[size - 1] & 1) != 0;
     script.startSucceeds = (data[size - 1] & 2) != 0;
     script.timeouts = (data[size - 1] >> 2) & 7;
+    script.systemMask = (data[size - 1] & 0x20) != 0 ? 1 : ~std::uint64_t{0};
+    script.failing = kFailingSteps[data[size - 1] >> 6];
 
     Run run;
     Execute(script, run);
@@ -100,10 +115,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t exeEnd = vantrel_fuzz::EndOfFirstExe(collected);
     const std::wstring path = collected.substr(0, exeEnd);
     const std::wstring arguments = vantrel_fuzz::TrimBlanks(collected.substr(exeEnd));
-    const bool lookupRuns = priorityClass && exeEnd != 0 && path.find(L'"') == std::wstring::npos;
+    std::optional<std::uint64_t> mask;
+    if (model.affinityText) {
+        mask = vantrel_fuzz::ModelAffinityMask(*model.affinityText);
+    }
+    const bool maskFits =
+        !model.affinityText || (mask && *mask != 0 && (*mask & ~script.systemMask) == 0);
+    const bool lookupRuns =
+        priorityClass && maskFits && exeEnd != 0 && path.find(L'"') == std::wstring::npos;
+    const bool setUp = model.tree || model.efficiency || model.affinityText;
+    // A set-up step fails only where it is taken.
+    const std::string failing = script.failing != nullptr ? script.failing : "";
+    const bool setUpFails = setUp && ((failing == "SetAffinity" && model.affinityText) ||
+                                      (failing == "Assign" && model.tree) || failing == "Resume");
+    const bool waits = model.wait || model.tree;
 
     // Every run ends in one launch or in exactly one usage box, never both.
-    const bool launched = !fake.creations.empty() && script.startSucceeds;
+    const bool created = !fake.creations.empty() && script.startSucceeds;
+    const bool launched = created && !setUpFails;
     Check(fake.messages.size() <= 1, "at most one usage box per run");
     Check(fake.creations.size() <= 1, "at most one process creation per run");
     Check(launched != (fake.messages.size() == 1), "a run ends in a launch or in one usage box");
@@ -114,6 +143,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      L"Either no priority was selected or the selected priority was out of "
                      L"range.");
         Check(run.status == 87, "the priority message exits with 87");
+    } else if (!maskFits) {
+        CheckMessage(fake, L"The specified processors are not available!");
+        Check(run.status == 87, "the processors message exits with 87");
     } else if (exeEnd == 0) {
         CheckMessage(fake, L"The no \".EXE\" file specified!");
         Check(run.status == 87, "the .EXE message exits with 87");
@@ -125,6 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!fake.creations.empty()) {
         // A launch only for a selector 1-6, a ".exe" in the text and a file the lookup found.
         Check(priorityClass.has_value(), "a launch only for a selector from 1 to 6");
+        Check(maskFits, "a launch only for a mask of processors the system offers");
         Check(exeEnd != 0, "a launch only when the collected text holds .exe");
         Check(lookupRuns && script.lookupFinds, "a launch only when the lookup found the file");
         Check(fake.lookups.front() == path, "the lookup is given the program path");
@@ -137,33 +170,53 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "the program path stands quoted at the head of the command line");
         Check(creation.commandLine == (arguments.empty() ? quoted : quoted + L" " + arguments),
               "the arguments follow the quoted path after one space");
-        Check(creation.creationFlags == *priorityClass, "the selector's priority class is used");
+        Check(creation.creationFlags == (*priorityClass | (setUp ? 0x4U : 0U)),
+              "the selector's priority class is used, suspended when there is set-up to do");
         Check(!creation.inheritHandles, "no handles are inherited");
         Check(creation.startup.flags == 0, "the start-up record keeps its defaults");
 
-        if (script.startSucceeds) {
-            Check(run.status == (model.wait ? static_cast<int>(script.code) : 0),
-                  "a launch exits with the program's code under /w, else 0");
+        if (launched) {
+            Check(run.status == (waits ? static_cast<int>(script.code) : 0),
+                  "a launch exits with the program's code under /w or /t, else 0");
         } else {
             CheckMessage(fake, L"The specified program returned an error!");
-            Check(run.status == (script.code != 0 ? static_cast<int>(script.code) : 1),
-                  "a failed launch exits with the creation error, never 0");
+            const int error = script.code != 0 ? static_cast<int>(script.code) : created ? 5 : 1;
+            Check(run.status == error, "a failed launch exits with the failed step's error");
+        }
+        Check(CountCalls(fake, "Terminate(process") == (created && setUpFails ? 1U : 0U),
+              "a program whose set-up failed is ended, and only such a one");
+        const bool resumed = created && setUp && (!setUpFails || failing == "Resume");
+        Check(CountCalls(fake, "Resume(thread)") == (resumed ? 1U : 0U),
+              "a suspended program is resumed once, after its set-up");
+        if (mask && created && setUp) {
+            Check(CountCalls(fake, "SetAffinity(process," + std::to_string(*mask) + ")") == 1,
+                  "the mask is set on the program");
         }
     }
 
     // Every handle that creation returned is closed, each once.
     Check(fake.openHandles.empty(), "every handle that creation returned is closed");
-    const std::size_t closes = launched ? 1 : 0;
+    const std::size_t closes = created ? 1 : 0;
     Check(CountCalls(fake, "Close(process)") == closes, "the process handle is closed once");
     Check(CountCalls(fake, "Close(thread)") == closes, "the thread handle is closed once");
+    const std::size_t jobs = CountCalls(fake, "CreateTreeJob");
+    Check(jobs == (created && model.tree && (failing != "SetAffinity" || !model.affinityText) ? 1U
+                                                                                              : 0U),
+          "a job is made for /t only, once");
+    Check(CountCalls(fake, "Close(job)") == jobs && CountCalls(fake, "Close(port)") == jobs,
+          "the job and its port are closed once");
     Check(CountCalls(fake, "Close(other)") == 0, "only handles from creation are closed");
     Check(CountCalls(fake, "BusyOn") == CountCalls(fake, "BusyOff"), "the pointer is restored");
 
-    // With /w, timed waits of 1000 ms, each followed by a pump, until the program has ended.
-    const std::size_t waits = launched && model.wait ? script.timeouts + 1 : 0;
-    Check(CountCalls(fake, "Wait(process,1000)=") == waits, "one timed wait per poll");
-    Check(CountCalls(fake, "Wait(") == waits, "no other waits");
-    Check(CountCalls(fake, "Pump") == waits, "messages are pumped after every wait");
+    // With /w, timed waits of 1000 ms, each followed by a pump, until the program has ended; with
+    // /t the same steps on the job's port, whatever /w says.
+    const std::size_t steps = launched && waits ? script.timeouts + 1 : 0;
+    const std::size_t processWaits = model.tree ? 0 : steps;
+    Check(CountCalls(fake, "Wait(process,1000)=") == processWaits, "one timed wait per poll");
+    Check(CountCalls(fake, "Wait(") == processWaits, "no other waits");
+    Check(CountCalls(fake, "JobMessage(port,1000)=") == steps - processWaits,
+          "one step on the port per poll of the tree");
+    Check(CountCalls(fake, "Pump") == steps, "messages are pumped after every wait");
 
     // The arguments never carry the /w and /p: tokens that the reader consumed.
     if (std::any_of(model.tokens.begin(), model.tokens.end(),

@@ -43,7 +43,7 @@ inline bool IsLetter(wchar_t c, char lower) {
 struct ModelToken {
     std::size_t offset;  // of its first character in the text
     std::wstring text;
-    bool isSwitch;  // "/w" or "/p:...", which the reader consumes
+    bool isSwitch;  // "/w", "/p:...", or an option before the path, which the reader consumes
 };
 
 struct ModelRequest {
@@ -51,7 +51,14 @@ struct ModelRequest {
     std::optional<std::wstring> priorityText;  // after "/p:" in the last such token
     std::wstring collected;
     std::vector<ModelToken> tokens;
+    bool tree = false;
+    bool efficiency = false;
+    std::optional<std::wstring> affinityText;  // after "/a:" in the last such token
 };
+
+inline bool OnlySpaces(const std::wstring& text) {
+    return text.find_first_not_of(L' ') == std::wstring::npos;
+}
 
 inline ModelRequest ModelParse(const std::wstring& text) {
     ModelRequest model;
@@ -74,6 +81,16 @@ inline ModelRequest ModelParse(const std::wstring& text) {
             token.isSwitch = true;
         } else if (n >= 3 && t[0] == L'/' && IsLetter(t[1], 'p') && t[2] == L':') {
             model.priorityText = t.substr(3);
+            token.isSwitch = true;
+        } else if (OnlySpaces(model.collected) && n == 2 && t[0] == L'/' && IsLetter(t[1], 't')) {
+            model.tree = true;
+            token.isSwitch = true;
+        } else if (OnlySpaces(model.collected) && n == 2 && t[0] == L'/' && IsLetter(t[1], 'e')) {
+            model.efficiency = true;
+            token.isSwitch = true;
+        } else if (OnlySpaces(model.collected) && n >= 3 && t[0] == L'/' && IsLetter(t[1], 'a') &&
+                   t[2] == L':') {
+            model.affinityText = t.substr(3);
             token.isSwitch = true;
         } else if (n == 1 && t[0] == L'"') {
             // A lone quote adds nothing.
@@ -188,6 +205,26 @@ inline std::optional<std::int32_t> RadixNumber(const std::wstring& text) {
                                        std::int64_t{1} << 40);
     }
     return static_cast<std::int32_t>(std::min<std::int64_t>(value, INT32_MAX));
+}
+
+// The mask an affinity text names: 1 to 16 hex digits, no prefix; nothing for any other text.
+inline std::optional<std::uint64_t> ModelAffinityMask(const std::wstring& text) {
+    const std::wstring digits = L"0123456789abcdef";
+    if (text.empty() || text.size() > 16) {
+        return std::nullopt;
+    }
+    std::uint64_t mask = 0;
+    for (wchar_t c : text) {
+        if (c >= L'A' && c <= L'F') {
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+        }
+        const std::size_t digit = digits.find(c);
+        if (digit == std::wstring::npos) {
+            return std::nullopt;
+        }
+        mask = mask * 16 + digit;
+    }
+    return mask;
 }
 
 inline std::wstring TrimBlanks(const std::wstring& text) {

@@ -16,6 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Check(request.wait == model.wait, "wait is set exactly when a /w token is present");
     Check(request.collected == model.collected, "collected text follows the token rules");
+    Check(request.tree == model.tree && request.efficiency == model.efficiency,
+          "/t and /e are taken before the program path only");
+    Check(request.affinity.has_value() == model.affinityText.has_value(),
+          "an /a: token before the program path is taken");
+    if (model.affinityText) {
+        const auto mask = vantrel_fuzz::ModelAffinityMask(*model.affinityText);
+        Check(*request.affinity == mask.value_or(0), "the last /a: names a mask of hex digits");
+    }
     if (!model.priorityText) {
         Check(request.selector == 0, "selector stays 0 without a /p: token");
     } else {
