@@ -18,7 +18,8 @@ using modVantrel::ProcessInformation;
 
 namespace {
 
-// The real platform, remembering the handles that process creation handed out.
+// The real platform, remembering the handles that process creation and the job handed out, and
+// how a program it ended did end.
 class CreationSpy final : public modVantrel::Win32Platform {
   public:
     bool StartProcess(modVantrel::ProcessCreation& creation, ProcessInformation& info,
@@ -27,8 +28,21 @@ class CreationSpy final : public modVantrel::Win32Platform {
         created = info;
         return started;
     }
+    std::uint32_t CreateTreeJob(Handle& job, Handle& port) override {
+        const std::uint32_t error = Win32Platform::CreateTreeJob(job, port);
+        tree = {job, port};
+        return error;
+    }
+    void TerminateProcess(Handle process, std::uint32_t exitCode) override {
+        Win32Platform::TerminateProcess(process, exitCode);
+        DWORD code = 0;
+        ended = ::WaitForSingleObject(process, 5000) == WAIT_OBJECT_0 &&
+                ::GetExitCodeProcess(process, &code) && code == exitCode;
+    }
 
     ProcessInformation created;
+    std::pair<Handle, Handle> tree{};
+    bool ended = false;
 };
 
 bool IsOpen(Handle handle) {
@@ -50,6 +64,7 @@ struct LaunchRow {
     std::int16_t waitMode;
     bool created;    // whether creation succeeds
     bool prefilled;  // whether the record holds open handles before the call
+    modVantrel::ProcessControls controls{};  // affinityMask ~0: processors the system lacks
 };
 
 const LaunchRow kLaunchRows[] = {
@@ -63,6 +78,18 @@ const LaunchRow kLaunchRows[] = {
      modVantrel::kWaitPolling, false, true},
     {L"failed launch (not a program) closes the handles given", L"text.exe", modVantrel::kWaitNone,
      false, true},
+    {L"tree launch closes the job and port too",
+     L"probe.exe",
+     modVantrel::kWaitNone,
+     true,
+     false,
+     {1, true, true}},
+    {L"failed set-up ends the program with its error and closes every handle",
+     L"probe.exe",
+     modVantrel::kWaitPolling,
+     false,
+     false,
+     {~std::uint64_t{0}, false, true}},
 };
 
 void RunLaunchRow(const LaunchRow& row, const fs::path& work, e2e::Suite& suite) {
@@ -76,19 +103,33 @@ void RunLaunchRow(const LaunchRow& row, const fs::path& work, e2e::Suite& suite)
     }
     const ProcessInformation given = info;
     const std::wstring program = (work / row.program).wstring();
-    const LaunchOutcome outcome =
-        modVantrel::LaunchProgram(platform, program, L"-x", 0x20, row.waitMode, 0, false, info, 50);
+    modVantrel::ProcessControls controls = row.controls;
+    if (controls.affinityMask == ~std::uint64_t{0}) {
+        controls.affinityMask = ~platform.SystemAffinityMask();
+    }
+    const bool setUpFails = row.controls.Any() && !row.created;
+    const LaunchOutcome outcome = modVantrel::LaunchProgram(
+        platform, program, L"-x", 0x20, row.waitMode, 0, false, info, 50, controls);
 
     checks.Expect((outcome.created != 0) == row.created,
                   L"created " + std::to_wstring(outcome.created) + L", error " +
                       std::to_wstring(outcome.error));
-    const ProcessInformation& handles = row.created ? platform.created : given;
+    const ProcessInformation& handles = row.created || setUpFails ? platform.created : given;
     checks.Expect(handles.process != nullptr && handles.thread != nullptr,
                   L"no handles to look at");
     checks.Expect(!IsOpen(handles.process), L"process handle still open");
     checks.Expect(!IsOpen(handles.thread), L"thread handle still open");
-    if (row.created && row.waitMode != modVantrel::kWaitNone) {
+    if (row.created && (row.waitMode != modVantrel::kWaitNone || row.controls.tree)) {
         checks.Expect(outcome.exitCode == 7, L"exit code " + std::to_wstring(outcome.exitCode));
+    }
+    if (row.controls.tree && row.created) {
+        checks.Expect(platform.tree.first != nullptr && !IsOpen(platform.tree.first) &&
+                          platform.tree.second != nullptr && !IsOpen(platform.tree.second),
+                      L"job or port not made, or still open");
+    }
+    if (setUpFails) {
+        checks.Expect(outcome.error != 0 && platform.ended,
+                      L"not ended with the set-up's error " + std::to_wstring(outcome.error));
     }
     suite.Report(row.name, checks);
 }
