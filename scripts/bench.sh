@@ -1,21 +1,33 @@
 #!/usr/bin/env bash
-# Builds vantrel.exe, the probe, the floor launcher and the benchmark driver, runs the driver under
-# Wine and writes its results, with the machine they were measured on, to docs/performance.md.
+# Builds vantrel.exe, the probe, the floor launcher, the tree program and the benchmark driver,
+# reads the executable's facts from its headers, runs the driver under Wine and writes its results,
+# with the machine they were measured on, to docs/performance.md.
 # Arguments pass to the driver, e.g. `scripts/bench.sh --rounds 60`. Run it on a quiet machine:
-# other processes disturb the timings.
+# other processes disturb the timings. VANTREL_BUILD_DIR (default build/mingw) builds elsewhere,
+# apart from other builds; VANTREL_BENCH_REPORT (default docs/performance.md) writes elsewhere.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$repo_root"
 
+bin=${VANTREL_BUILD_DIR:-build/mingw}
+report=${VANTREL_BENCH_REPORT:-docs/performance.md}
 ensure_build_tools
-build_preset mingw >/dev/null
+cmake --preset mingw -B "$bin" >/dev/null && cmake --build "$bin" >/dev/null
 ensure_wine_prefix
 
-bin=build/mingw
-work=build/bench
-mkdir -p "$work" docs
+work=$bin/bench-run
+mkdir -p "$work" "$(dirname "$report")"
 # The build strips vantrel.exe already; a second strip shows that nothing is left to remove.
-x86_64-w64-mingw32-strip -o "$work/vantrel.exe" "$bin/vantrel.exe"
+image=$work/vantrel.exe
+x86_64-w64-mingw32-strip -o "$image" "$bin/vantrel.exe"
+# Size, security flags (DllCharacteristics) and imported DLLs of the 64-bit executable.
+headers=$(x86_64-w64-mingw32-objdump -p "$image")
+if ! grep -q '^Magic[[:space:]]*020b' <<<"$headers"; then
+    echo "$image is not a 64-bit Windows executable" >&2
+    exit 1
+fi
+flags=$(awk '$1 == "DllCharacteristics" { print "0x" $2 }' <<<"$headers")
+imports=$(awk '$1 == "DLL" && $2 == "Name:" { printf "%s%s", sep, $3; sep = "," }' <<<"$headers")
 
 win() { winepath -w "$1" 2>/dev/null; }
 load=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -23,8 +35,9 @@ started=$(date -u '+%Y-%m-%d %H:%M UTC')
 echo "Running the benchmark (about two minutes)" >&2
 status=0
 timeout 600 wine "$bin/vantrel_bench.exe" "$(win "$bin/vantrel.exe")" "$(win "$bin/vantrel_floor.exe")" \
-    "$(win "$bin/vantrel_probe.exe")" --image "$(win "$work/vantrel.exe")" "$@" \
-    >"$work/results.md" || status=$?
+    "$(win "$bin/vantrel_probe.exe")" "$(win "$bin/vantrel_tree.exe")" \
+    --image-name "$(basename "$image")" --image-size "$(stat -c %s "$image")" \
+    --image-flags "$flags" --image-imports "$imports" "$@" >"$work/results.md" || status=$?
 wineserver -w || true
 if [ ! -s "$work/results.md" ]; then
     echo "The benchmark produced no results (status $status)" >&2
@@ -35,10 +48,11 @@ cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 {
     echo "# Performance"
     echo
-    echo "Produced by \`scripts/bench.sh\`; do not edit by hand. The driver (\`bench/bench.cpp\`) runs"
+    echo "Produced by \`scripts/bench.sh\`; do not edit by hand. The driver (\`bench/\`) runs"
     echo "under Wine and compares \`vantrel.exe\` with the floor, a minimal launcher in plain C"
     echo "(\`bench/floor.c\`) that does only the Windows work any waiting launcher must do, and with the"
-    echo "usual peers. The probe (\`tests/probe\`) is the program launched."
+    echo "usual peers. The probe (\`tests/probe\`) is the program launched; \`bench/tree.cpp\` makes the"
+    echo "process trees for \`/t\`. The executable's facts come from its headers (\`objdump -p\`)."
     echo
     echo "| machine | |"
     echo "|---|---|"
@@ -56,6 +70,6 @@ cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
         echo
     fi
     cat "$work/results.md"
-} >docs/performance.md
-echo "Wrote docs/performance.md" >&2
+} >"$report"
+echo "Wrote $report" >&2
 exit "$status"
