@@ -12,8 +12,10 @@ ensure_build_tools
 build_preset mingw >/dev/null
 [ -f "$vantrel" ] || { echo "No such file: $vantrel" >&2; exit 2; }
 ensure_wine_prefix
-# The driver reads the creation flags from Wine's relay trace, kept to process creation here.
+# The driver reads the creation flags and the efficiency hints from Wine's relay trace, kept to
+# those two calls here; a prefix made for an earlier list is brought up to date.
 relay_include='KERNEL32.CreateProcessW;kernelbase.CreateProcessW'
+relay_include+=';KERNEL32.SetProcessInformation;kernelbase.SetProcessInformation'
 if ! grep -qF "\"RelayInclude\"=\"$relay_include\"" "$WINEPREFIX/user.reg"; then
     wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$relay_include" /f >/dev/null 2>&1
 fi

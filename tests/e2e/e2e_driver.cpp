@@ -2,10 +2,12 @@
 //   vantrel_e2e <vantrel.exe> <trace-file> [probe.exe]
 // Each case starts vantrel.exe with an exact command line and working folder, reads and answers
 // its message box, and checks the exit status, the process it created (seen in Wine's relay trace
-// of CreateProcessW, which this program's stderr must be redirected to: <trace-file>) and what
-// the probe recorded about its own start. The probe defaults to vantrel_probe.exe beside this one.
+// of CreateProcessW and SetProcessInformation, which this program's stderr must be redirected to:
+// <trace-file>) and what the probe, and the child it may start, recorded about their start. The
+// probe defaults to vantrel_probe.exe beside this one.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -21,12 +23,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum class Message { None, Priority, NoExe, NoFile, Launch };
+enum class Message { None, Priority, Processors, NoExe, NoFile, Launch };
 
 std::wstring_view MessageText(Message message) {
     switch (message) {
         case Message::Priority:
             return expected::kPriorityMessage;
+        case Message::Processors:
+            return expected::kProcessorsMessage;
         case Message::NoExe:
             return expected::kNoExeMessage;
         case Message::NoFile:
@@ -39,12 +43,30 @@ std::wstring_view MessageText(Message message) {
     return L"";
 }
 
-enum class Timing { Any, EndsAfterProbe, EndsWhileProbeRuns };
+// When vantrel ends: just after the probe, or its child, has ended; while it still runs; or the
+// driver ends vantrel while it waits, and nothing of the tree may finish after that.
+enum class Timing {
+    Any,
+    EndsAfterProbe,
+    EndsWhileProbeRuns,
+    EndsAfterChild,
+    EndsWhileChildRuns,
+    EndedWhileWaiting
+};
 
 constexpr int kLaunchError = -1;  // the status is the error CreateProcessW gives for the program
 
 constexpr std::uint32_t kLow = 0x40, kBelowNormal = 0x4000, kNormal = 0x20, kAboveNormal = 0x8000,
-                        kHigh = 0x80, kRealtime = 0x100;
+                        kHigh = 0x80, kRealtime = 0x100, kSuspended = 0x4;
+
+// How the probe starts a child of its own: none, on its console, without a console (so that its
+// console host, which Wine puts in the job too, cannot outlive the probe because of the child),
+// or also breaking away from the job.
+// The efficiency hints traced: none; some; some also after the probe started its child.
+enum class Hints { None, Some, AlsoForChild };
+
+constexpr std::uint32_t kNoChild = 0xFFFFFFFF, kAttached = 0, kDetached = DETACHED_PROCESS,
+                        kBreakaway = DETACHED_PROCESS | CREATE_BREAKAWAY_FROM_JOB;
 
 // A folder name outside every ANSI code page that holds Greek or CJK, but not both.
 #define OUTSIDE_ANSI L"\u03A9\u03BC\u03AD\u03B3\u03B1-\u6F22\u5B57"
@@ -60,6 +82,12 @@ struct Row {
     std::uint32_t probeSleepMs = 0;
     std::uint32_t probeExit = 0;
     Timing timing = Timing::Any;
+    std::uint32_t classSeen = 0;  // priority class the probe and its child read (0: not checked)
+    std::uint64_t maskSeen = 0;   // affinity mask they read (0: not checked)
+    Hints hints = Hints::None;
+    std::uint32_t child = kNoChild;
+    std::uint32_t childSleepMs = 0;
+    std::uint32_t childExit = 0;
 };
 
 // clang-format off
@@ -152,12 +180,63 @@ const Row kRows[] = {
      L"\"{w}\\probe.exe\" hex6", kRealtime},
     {L"last /p: wins", L"/p:1 {w}\\probe.exe last /p:5", L"", Message::None, 0,
      L"\"{w}\\probe.exe\" last", kHigh},
+    // The tree, affinity and efficiency options; the program is created suspended exactly when one
+    // is given. Wine keeps a priority class only when SetPriorityClass sets it, and does not pass
+    // Above Normal on to a child, so a process reading 0x8000 shows that vantrel set it.
+    {L"/t: waits for a grandchild at its class; the program's status", L"/t /p:4 {w}\\probe.exe",
+     L"", Message::None, 7, L"\"{w}\\probe.exe\"", kSuspended | kAboveNormal, 0, 7,
+     Timing::EndsAfterChild, kAboveNormal, 0, Hints::None, kDetached, 2500, 9},
+    {L"/t: ending vantrel while it waits ends the tree", L"/t /p:3 {w}\\probe.exe", L"",
+     Message::None, 1, L"\"{w}\\probe.exe\"", kSuspended | kNormal, 5000, 0,
+     Timing::EndedWhileWaiting, 0, 0, Hints::None, kDetached, 4000},
+    {L"/t: a grandchild that breaks away is not waited for", L"/t {w}\\probe.exe /p:3", L"",
+     Message::None, 0, L"\"{w}\\probe.exe\"", kSuspended | kNormal, 0, 0, Timing::EndsWhileChildRuns,
+     0, 0, Hints::None, kBreakaway, 4000},
+    {L"/t /a: /e after the path are arguments", L"/p:3 {w}\\probe.exe /t /a:1 /e", L"",
+     Message::None, 0, L"\"{w}\\probe.exe\" /t /a:1 /e", kNormal},
+    {L"/a:1 reaches the program and its child", L"/a:1 /p:3 {w}\\probe.exe", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\"", kSuspended | kNormal, 0, 0, Timing::Any, 0, 1, Hints::None, kAttached},
+    {L"/a: with 16 digits", L"/a:0000000000000001 /p:3 {w}\\probe.exe", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\"", kSuspended | kNormal, 0, 0, Timing::Any, 0, 1},
+    {L"last /a: wins", L"/a:1 /p:3 /a:2 {w}\\probe.exe", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\"", kSuspended | kNormal, 0, 0, Timing::Any, 0, 2},
+    {L"empty /a:: processors message", L"/a: /p:3 {w}\\probe.exe", L"", Message::Processors, 87,
+     nullptr, 0},
+    {L"/a: not hex: processors message", L"/a:1g /p:3 {w}\\probe.exe", L"", Message::Processors, 87,
+     nullptr, 0},
+    {L"/a: with 0x: processors message", L"/a:0x1 /p:3 {w}\\probe.exe", L"", Message::Processors,
+     87, nullptr, 0},
+    {L"/a: with a sign: processors message", L"/a:+1 /p:3 {w}\\probe.exe", L"",
+     Message::Processors, 87, nullptr, 0},
+    {L"/a: with 17 digits: processors message", L"/a:00000000000000001 /p:3 {w}\\probe.exe", L"",
+     Message::Processors, 87, nullptr, 0},
+    {L"/a:0: processors message", L"/a:0 /p:3 {w}\\probe.exe", L"", Message::Processors, 87,
+     nullptr, 0},
+    {L"/a: beyond the system mask: processors message", L"/a:8000000000000000 /p:3 {w}\\probe.exe",
+     L"", Message::Processors, 87, nullptr, 0},
+    {L"/a: partly beyond the system mask: processors message",
+     L"/a:8000000000000001 /p:3 {w}\\probe.exe", L"", Message::Processors, 87, nullptr, 0},
+    {L"priority checked before the mask", L"/p:9 /a:0 {w}\\probe.exe", L"", Message::Priority, 87,
+     nullptr, 0},
+    {L"mask checked before .exe", L"/a:0 /p:3 {w}\\missing", L"", Message::Processors, 87, nullptr,
+     0},
+    {L"/e reaches SetProcessInformation; the program runs", L"/e /w /p:3 {w}\\probe.exe", L"",
+     Message::None, 5, L"\"{w}\\probe.exe\"", kSuspended | kNormal, 0, 5, Timing::Any, 0, 0, Hints::Some},
+    {L"/t /e: a hint for each process of the tree", L"/t /e /p:3 {w}\\probe.exe", L"",
+     Message::None, 0, L"\"{w}\\probe.exe\"", kSuspended | kNormal, 1000, 0, Timing::EndsAfterChild,
+     0, 0, Hints::AlsoForChild, kDetached, 1000},
+    {L"options in any case", L"/T /A:2 /E /p:4 {w}\\probe.exe", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\"", kSuspended | kAboveNormal, 2000, 0, Timing::EndsAfterProbe,
+     kAboveNormal, 2, Hints::Some},
 };
 // clang-format on
 
 constexpr DWORD kRunLimitMs = 30000;
 constexpr int kProbeEndLimitMs = 15000;
-constexpr std::uint64_t kSoonAfterMs = 2000;  // generous: the wait sees the end at once
+constexpr std::uint64_t kSoonAfterMs = 2000;         // generous: the wait sees the end at once
+constexpr std::uint32_t kKillAfterMs = 3000;         // when the driver ends vantrel while it waits
+constexpr std::uint32_t kChildRecordAfterMs = 1000;  // time for vantrel to hear of the child
+constexpr std::uint32_t kChildStartAfterMs = 500;    // by then vantrel has heard of the probe
 
 std::wstring Replace(std::wstring text, std::wstring_view from, std::wstring_view to) {
     for (std::size_t at = text.find(from); at != std::wstring::npos;
@@ -191,31 +270,30 @@ std::wstring TraceForm(std::wstring_view text) {
     return form + L"\"";
 }
 
-struct Creation {
-    std::wstring commandLine;  // as traced
-    std::uint32_t flags = 0;
+// The arguments of each call of `function` in a piece of relay trace, as printed:
+//   0024:Call KERNEL32.CreateProcessW(app L"..",cmd L"..",sa,ta,inherit,flags,env,dir,si,pi) ret=..
+struct Call {
+    std::size_t at;  // where its line starts in the trace
+    std::vector<std::string> arguments;
 };
 
-// The CreateProcessW calls in a piece of relay trace:
-//   0024:Call KERNEL32.CreateProcessW(app L"..",cmd L"..",sa,ta,inherit,flags,env,dir,si,pi) ret=..
-std::vector<Creation> TracedCreations(const std::string& trace) {
-    std::vector<Creation> found;
-    std::size_t lineStart = 0;
-    while (lineStart < trace.size()) {
+std::vector<Call> TracedCalls(const std::string& trace, const std::string& function) {
+    std::vector<Call> found;
+    for (std::size_t lineStart = 0, at = 0; lineStart < trace.size(); at = lineStart) {
         std::size_t lineEnd = trace.find('\n', lineStart);
         if (lineEnd == std::string::npos) {
             lineEnd = trace.size();
         }
         const std::string line = trace.substr(lineStart, lineEnd - lineStart);
         lineStart = lineEnd + 1;
-        const std::size_t call = line.find("CreateProcessW(");
+        const std::size_t call = line.find("." + function + "(");
         if (line.find(":Call ") == std::string::npos || call == std::string::npos) {
             continue;
         }
         // Split the arguments at the commas outside quoted strings.
         std::vector<std::string> arguments(1);
         bool quoted = false;
-        for (std::size_t at = call + 15; at < line.size(); ++at) {
+        for (std::size_t at = call + function.size() + 2; at < line.size(); ++at) {
             const char c = line[at];
             if (quoted && c == '\\') {
                 arguments.back() += line.substr(at, 2);
@@ -232,17 +310,42 @@ std::vector<Creation> TracedCreations(const std::string& trace) {
             }
             arguments.back() += c;
         }
-        if (arguments.size() != 10) {
-            continue;
-        }
-        Creation creation;
-        const std::string traced = arguments[1].substr(arguments[1].find(' ') + 1);  // ASCII
-        creation.commandLine.assign(traced.begin(), traced.end());
-        // The trace shows whole registers: only the low 32 bits belong to the argument.
-        creation.flags = static_cast<std::uint32_t>(std::stoull(arguments[5], nullptr, 16));
-        found.push_back(creation);
+        found.push_back({at, arguments});
     }
     return found;
+}
+
+// The trace shows whole registers: only the low 32 bits belong to a 32-bit argument.
+std::uint32_t Low32(const std::string& argument) {
+    return static_cast<std::uint32_t>(std::stoull(argument, nullptr, 16));
+}
+
+struct Creation {
+    std::size_t at = 0;
+    std::wstring commandLine;  // as traced
+    std::uint32_t flags = 0;
+};
+
+std::vector<Creation> TracedCreations(const std::string& trace) {
+    std::vector<Creation> found;
+    for (const auto& [at, arguments] : TracedCalls(trace, "CreateProcessW")) {
+        if (arguments.size() == 10) {
+            const std::string traced = arguments[1].substr(arguments[1].find(' ') + 1);  // ASCII
+            found.push_back({at, std::wstring(traced.begin(), traced.end()), Low32(arguments[5])});
+        }
+    }
+    return found;
+}
+
+// Calls SetProcessInformation(process, ProcessPowerThrottling, state, size of the state) that
+// start at `from` or later in the trace.
+int EfficiencyHints(const std::string& trace, std::size_t from) {
+    int hints = 0;
+    for (const auto& [at, arguments] : TracedCalls(trace, "SetProcessInformation")) {
+        hints += at >= from && arguments.size() == 4 && Low32(arguments[1]) == 4 &&
+                 Low32(arguments[3]) == 12;
+    }
+    return hints;
 }
 
 std::string ReadBytes(const fs::path& path, std::uintmax_t from) {
@@ -257,7 +360,8 @@ std::uintmax_t SizeOf(const fs::path& path) {
     return error ? 0 : size;
 }
 
-// The probe's record: command line, working folder, priority class.
+// The probe's record: command line, working folder, priority class, affinity mask, error of
+// starting its child.
 std::vector<std::wstring> ReadRecord(const fs::path& path) {
     const std::string bytes = ReadBytes(path, 0);
     std::wstring text(bytes.size() / 2, L'\0');
@@ -318,10 +422,27 @@ std::uint32_t CreationError(const std::wstring& commandLine, const std::wstring&
     return error;
 }
 
-std::wstring Hex(std::uint32_t value) {
-    wchar_t text[16];
-    swprintf(text, 16, L"0x%X", value);
+std::wstring Hex(std::uint64_t value) {
+    wchar_t text[24];
+    swprintf(text, 24, L"0x%llX", static_cast<unsigned long long>(value));
     return text;
+}
+
+// The settings that the probe or its child recorded, against those the row expects.
+void CheckRecord(const std::vector<std::wstring>& lines, const Row& row, const std::wstring& who,
+                 e2e::Checks& checks) {
+    checks.Expect(lines.size() >= 5, L"no record from the " + who);
+    if (lines.size() < 5) {
+        return;
+    }
+    checks.Expect(lines[4] == L"0",
+                  L"the " + who + L" could not start its child, error " + lines[4]);
+    checks.Expect(
+        row.classSeen == 0 || lines[2] == Hex(row.classSeen),
+        L"the " + who + L"'s priority class " + lines[2] + L", expected " + Hex(row.classSeen));
+    checks.Expect(
+        row.maskSeen == 0 || lines[3] == Hex(row.maskSeen),
+        L"the " + who + L"'s affinity mask " + lines[3] + L", expected " + Hex(row.maskSeen));
 }
 
 struct Setup {
@@ -336,25 +457,43 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     const std::wstring directory = *row.directory ? work + L"\\" + row.directory : work;
     const fs::path record = setup.work / (L"record-" + std::to_wstring(index) + L".txt");
     const fs::path done = setup.work / (L"done-" + std::to_wstring(index) + L".txt");
+    const fs::path childRecord = setup.work / (L"record-" + std::to_wstring(index) + L"-child.txt");
+    const fs::path childDone = setup.work / (L"done-" + std::to_wstring(index) + L"-child.txt");
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_RECORD", record.c_str());
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_DONE", done.c_str());
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_SLEEP_MS", std::to_wstring(row.probeSleepMs).c_str());
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_EXIT", std::to_wstring(row.probeExit).c_str());
+    ::SetEnvironmentVariableW(
+        L"VANTREL_PROBE_RECORD_AFTER_MS",
+        row.child == kNoChild ? nullptr : std::to_wstring(kChildStartAfterMs).c_str());
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_START_CHILD",
+                              row.child == kNoChild ? nullptr : Hex(row.child).c_str());
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_CHILD_RECORD", childRecord.c_str());
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_CHILD_RECORD_AFTER_MS",
+                              std::to_wstring(kChildRecordAfterMs).c_str());
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_CHILD_DONE", childDone.c_str());
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_CHILD_SLEEP_MS",
+                              std::to_wstring(row.childSleepMs).c_str());
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_CHILD_EXIT", std::to_wstring(row.childExit).c_str());
 
     const std::uintmax_t traceFrom = SizeOf(setup.trace);
     const std::wstring arguments = Replace(row.arguments, L"{w}", work);
     const std::wstring commandLine =
         L"\"" + setup.vantrel + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
-    const e2e::WatchedRun run =
-        e2e::RunAnsweringBoxes(setup.vantrel, commandLine, directory, kRunLimitMs);
+    const bool kill = row.timing == Timing::EndedWhileWaiting;
+    const e2e::WatchedRun run = e2e::RunAnsweringBoxes(setup.vantrel, commandLine, directory,
+                                                       kill ? kKillAfterMs : kRunLimitMs);
     const bool probeDoneAtEnd = fs::exists(done);
+    const bool childDoneAtEnd = fs::exists(childDone);
     if (!run.started) {
         checks.Expect(false,
                       L"vantrel.exe did not start, error " + std::to_wstring(run.startError));
         suite.Report(row.name, checks);
         return;
     }
-    checks.Expect(run.ended, L"still running after " + std::to_wstring(kRunLimitMs) + L" ms");
+    checks.Expect(run.ended != kill,
+                  kill ? L"ended before the driver ended it"
+                       : L"still running after " + std::to_wstring(kRunLimitMs) + L" ms");
 
     if (row.message == Message::None) {
         checks.Expect(run.boxes.empty(),
@@ -383,29 +522,21 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     checks.Expect(run.exitCode == status, L"exit status " + std::to_wstring(run.exitCode) +
                                               L", expected " + std::to_wstring(status));
 
-    const std::vector<Creation> creations = TracedCreations(ReadBytes(setup.trace, traceFrom));
-    if (row.attempted == nullptr) {
-        checks.Expect(creations.empty(), L"created a process: " +
-                                             (creations.empty() ? L"" : creations[0].commandLine));
-    } else if (creations.size() != 1) {
-        checks.Expect(false, std::to_wstring(creations.size()) +
-                                 L" CreateProcessW calls in the trace, expected 1");
-    } else {
-        checks.Expect(
-            creations[0].commandLine == TraceForm(attempted),
-            L"created with " + creations[0].commandLine + L", expected " + TraceForm(attempted));
-        checks.Expect(
-            creations[0].flags == row.flags,
-            L"creation flags " + Hex(creations[0].flags) + L", expected " + Hex(row.flags));
-    }
-
     if (row.message != Message::None || row.attempted == nullptr) {
         checks.Expect(!fs::exists(record), L"the probe ran");
     } else {
-        const bool probeEnded = WaitForFile(done, kProbeEndLimitMs);
-        checks.Expect(probeEnded, L"the probe did not end");
+        if (kill) {
+            // Long enough for the probe and its child to finish, had they survived.
+            ::Sleep(kChildStartAfterMs +
+                    std::max(row.probeSleepMs, kChildRecordAfterMs + row.childSleepMs) +
+                    static_cast<DWORD>(kSoonAfterMs));
+            checks.Expect(!fs::exists(done) && !fs::exists(childDone),
+                          L"the tree finished after vantrel was ended");
+        } else {
+            checks.Expect(WaitForFile(done, kProbeEndLimitMs), L"the probe did not end");
+        }
         const std::vector<std::wstring> lines = ReadRecord(record);
-        checks.Expect(lines.size() >= 2, L"no record from the probe");
+        CheckRecord(lines, row, L"probe", checks);
         if (lines.size() >= 2) {
             checks.Expect(lines[0] == attempted, L"probe's command line \"" +
                                                      e2e::Visible(lines[0]) + L"\", expected \"" +
@@ -414,16 +545,53 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
                                                      L"\", expected \"" + e2e::Visible(directory) +
                                                      L"\"");
         }
-        if (row.timing == Timing::EndsAfterProbe) {
-            checks.Expect(probeDoneAtEnd, L"ended before the program did");
-            const std::uint64_t written = WrittenAt(done);
+        if (row.child != kNoChild) {
+            checks.Expect(kill || WaitForFile(childDone, kProbeEndLimitMs),
+                          L"the probe's child did not end");
+            CheckRecord(ReadRecord(childRecord), row, L"probe's child", checks);
+        }
+        const bool ofChild =
+            row.timing == Timing::EndsAfterChild || row.timing == Timing::EndsWhileChildRuns;
+        const std::wstring who = ofChild ? L"the probe's child" : L"the program";
+        const bool doneAtEnd = ofChild ? childDoneAtEnd : probeDoneAtEnd;
+        if (row.timing == Timing::EndsAfterProbe || row.timing == Timing::EndsAfterChild) {
+            checks.Expect(doneAtEnd, L"ended before " + who + L" did");
+            const std::uint64_t written = WrittenAt(ofChild ? childDone : done);
             const std::uint64_t after = run.endedAt > written ? (run.endedAt - written) / 10000 : 0;
-            checks.Expect(!probeDoneAtEnd || after <= kSoonAfterMs,
-                          L"ended " + std::to_wstring(after) + L" ms after the program");
-        } else if (row.timing == Timing::EndsWhileProbeRuns) {
-            checks.Expect(!probeDoneAtEnd, L"ended only after the program did");
+            checks.Expect(!doneAtEnd || after <= kSoonAfterMs,
+                          L"ended " + std::to_wstring(after) + L" ms after " + who);
+        } else if (row.timing == Timing::EndsWhileProbeRuns ||
+                   row.timing == Timing::EndsWhileChildRuns) {
+            checks.Expect(!doneAtEnd, L"ended only after " + who + L" did");
         }
     }
+    // Read once the probe has ended: its own creation of its child follows vantrel's.
+    const std::string trace = ReadBytes(setup.trace, traceFrom);
+    const std::vector<Creation> creations = TracedCreations(trace);
+    const std::size_t calls = row.child == kNoChild ? 1 : 2;
+    if (row.attempted == nullptr) {
+        checks.Expect(creations.empty(), L"created a process: " +
+                                             (creations.empty() ? L"" : creations[0].commandLine));
+    } else if (creations.size() != calls) {
+        checks.Expect(false, std::to_wstring(creations.size()) +
+                                 L" CreateProcessW calls in the trace, expected " +
+                                 std::to_wstring(calls));
+    } else {
+        checks.Expect(
+            creations[0].commandLine == TraceForm(attempted),
+            L"created with " + creations[0].commandLine + L", expected " + TraceForm(attempted));
+        checks.Expect(
+            creations[0].flags == row.flags,
+            L"creation flags " + Hex(creations[0].flags) + L", expected " + Hex(row.flags));
+    }
+    const int hints = EfficiencyHints(trace, 0);
+    checks.Expect((hints == 0) == (row.hints == Hints::None),
+                  std::to_wstring(hints) + L" efficiency hints traced");
+    // The probe starts its child once vantrel has heard of the probe: a later hint is the child's.
+    checks.Expect(
+        row.hints != Hints::AlsoForChild ||
+            EfficiencyHints(trace, creations.size() > 1 ? creations[1].at : trace.npos) > 0,
+        L"no efficiency hint after the probe started its child");
     suite.Report(row.name, checks);
 }
 
@@ -465,7 +633,13 @@ void MakeWorkFolder(const Setup& setup, const fs::path& probe, e2e::Suite& suite
     checks.Expect(::SearchPathW(nullptr, L"pathonly.exe", nullptr, MAX_PATH, found, nullptr) > 0,
                   L"pathonly.exe not on the search path");
     checks.Expect(!setup.trace.empty() && fs::exists(setup.trace), L"no trace file");
-    suite.Report(L"setup: work folder, attributes, search path, trace", checks);
+    // The mask cases need CPUs 0 and 1 and no CPU 63.
+    DWORD_PTR processMask = 0;
+    DWORD_PTR systemMask = 0;
+    ::GetProcessAffinityMask(::GetCurrentProcess(), &processMask, &systemMask);
+    checks.Expect((systemMask & 3) == 3 && (systemMask >> 63) == 0,
+                  L"system affinity mask " + Hex(systemMask));
+    suite.Report(L"setup: work folder, attributes, search path, trace, processors", checks);
 }
 
 }  // namespace

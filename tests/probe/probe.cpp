@@ -1,18 +1,29 @@
 // A program for the tests to launch: it records how it was started and then sleeps and exits as
 // the test asks, through variables of the environment that it inherits, so that its command line
-// stays exactly what the launcher built.
-//   VANTREL_PROBE_RECORD   file to write (UTF-16LE): command line, working directory and priority
-//                          class, one per line
-//   VANTREL_PROBE_SLEEP_MS how long to sleep before exiting (default 0)
-//   VANTREL_PROBE_EXIT     the exit code (default 0)
-//   VANTREL_PROBE_DONE     file to make, empty, once the sleep is over: tells a waiting test that
-//                          the probe has reached its end
+// stays exactly what the launcher built. VANTREL_PROBE_<X>, in the order of use:
+//   RECORD_AFTER_MS how long to wait at the start (default 0): a launcher that changes the
+//               processes of a tree does so only once it hears of them
+//   START_CHILD creation flags (C notation, e.g. 0x1000008) with which to start a copy of the
+//               probe, left running; its variables are VANTREL_PROBE_CHILD_<X> renamed
+//               VANTREL_PROBE_<X>, and no other VANTREL_PROBE_ ones, so that a grandchild has
+//               settings of its own
+//   RECORD      file to write (UTF-16LE): command line, working directory, priority class,
+//               affinity mask and the error of starting the child (0: started, or none asked),
+//               one per line
+//   SLEEP_MS    how long to sleep then (default 0)
+//   DONE        file to make, empty, once the sleep is over: tells a waiting test that the probe
+//               has reached its end
+//   EXIT        the exit code (default 0)
 #include <windows.h>
 
 #include <cwchar>
 #include <string>
+#include <string_view>
 
 namespace {
+
+constexpr std::wstring_view kPrefix = L"VANTREL_PROBE_";
+constexpr std::wstring_view kChildPrefix = L"VANTREL_PROBE_CHILD_";
 
 std::wstring Variable(const wchar_t* name) {
     wchar_t value[32768];
@@ -25,13 +36,47 @@ unsigned long Number(const wchar_t* name) {
     return text.empty() ? 0 : std::wcstoul(text.c_str(), nullptr, 10);
 }
 
-void Record(const std::wstring& path) {
+// Starts this program again with the child's settings; 0, or the error of CreateProcessW.
+DWORD StartChild(DWORD flags) {
+    std::wstring environment;
+    wchar_t* const block = ::GetEnvironmentStringsW();
+    for (const wchar_t* entry = block; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+        const std::wstring_view text(entry);
+        if (text.compare(0, kChildPrefix.size(), kChildPrefix) == 0) {
+            environment.append(kPrefix).append(text.substr(kChildPrefix.size())).push_back(L'\0');
+        } else if (text.compare(0, kPrefix.size(), kPrefix) != 0) {
+            environment.append(text).push_back(L'\0');
+        }
+    }
+    ::FreeEnvironmentStringsW(block);
+    environment.push_back(L'\0');
+    wchar_t self[MAX_PATH * 4] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+    std::wstring line = L"\"" + std::wstring(self) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION created{};
+    if (!::CreateProcessW(self, line.data(), nullptr, nullptr, FALSE,
+                          flags | CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup,
+                          &created)) {
+        return ::GetLastError();
+    }
+    ::CloseHandle(created.hThread);
+    ::CloseHandle(created.hProcess);
+    return 0;
+}
+
+void Record(const std::wstring& path, DWORD childError) {
     wchar_t directory[MAX_PATH * 4] = {};
     ::GetCurrentDirectoryW(MAX_PATH * 4, directory);
-    wchar_t priority[16];
-    std::swprintf(priority, 16, L"0x%lX", ::GetPriorityClass(::GetCurrentProcess()));
+    DWORD_PTR processMask = 0;
+    DWORD_PTR systemMask = 0;
+    ::GetProcessAffinityMask(::GetCurrentProcess(), &processMask, &systemMask);
+    wchar_t settings[64];
+    std::swprintf(settings, 64, L"0x%lX\n0x%llX\n%lu\n", ::GetPriorityClass(::GetCurrentProcess()),
+                  static_cast<unsigned long long>(processMask), childError);
     const std::wstring text =
-        std::wstring(::GetCommandLineW()) + L"\n" + directory + L"\n" + priority + L"\n";
+        std::wstring(::GetCommandLineW()) + L"\n" + directory + L"\n" + settings;
     const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -46,9 +91,13 @@ void Record(const std::wstring& path) {
 }  // namespace
 
 int wmain() {
+    ::Sleep(Number(L"VANTREL_PROBE_RECORD_AFTER_MS"));
+    const std::wstring child = Variable(L"VANTREL_PROBE_START_CHILD");
+    const DWORD childError =
+        child.empty() ? 0 : StartChild(std::wcstoul(child.c_str(), nullptr, 0));
     const std::wstring record = Variable(L"VANTREL_PROBE_RECORD");
     if (!record.empty()) {
-        Record(record);
+        Record(record, childError);
     }
     ::Sleep(Number(L"VANTREL_PROBE_SLEEP_MS"));
     const std::wstring done = Variable(L"VANTREL_PROBE_DONE");
