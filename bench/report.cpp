@@ -175,20 +175,23 @@ void PrintGoals(const Results& results) {
                     vantrelMedian, peerMedian,
                     Mark(timed && !launchers[peer].times.empty() && vantrelMedian < peerMedian));
     }
-    const std::pair<WaitIndex, const char*> waiters[] = {{kWaitVantrel, ""},
-                                                         {kWaitTree, " on a tree (/t)"}};
-    for (const auto& [column, what] : waiters) {
-        const std::vector<WaitFigures>& runs = results.waits[column];
+    const struct {
+        WaitIndex column;
+        const char* waiting;
+        const char* waited;
+    } waiters[] = {{kWaitVantrel, "", "the waited program"},
+                   {kWaitTree, " on a tree (/t)", "the waited tree's last process"}};
+    for (const auto& waiter : waiters) {
+        const std::vector<WaitFigures>& runs = results.waits[waiter.column];
         const double cpu = runs.empty() ? -1 : MaxOf(runs, &WaitFigures::cpuWaitingMs);
         std::printf("| under 10 ms of CPU time while waiting%s | %.1f ms (worst run) | %s |\n",
-                    what, cpu, Mark(!runs.empty() && cpu < 10));
+                    waiter.waiting, cpu, Mark(!runs.empty() && cpu < 10));
     }
-    for (const auto& [column, what] : waiters) {
-        const std::vector<WaitFigures>& runs = results.waits[column];
+    for (const auto& waiter : waiters) {
+        const std::vector<WaitFigures>& runs = results.waits[waiter.column];
         const double latency = runs.empty() ? -1 : MaxOf(runs, &WaitFigures::endLatencyMs);
-        std::printf("| end of the waited %s seen within 20 ms | %.1f ms (worst run) | %s |\n",
-                    column == kWaitTree ? "tree's last process" : "program", latency,
-                    Mark(!runs.empty() && latency <= 20));
+        std::printf("| end of %s seen within 20 ms | %.1f ms (worst run) | %s |\n", waiter.waited,
+                    latency, Mark(!runs.empty() && latency <= 20));
     }
     const DelayFigures& delays = results.delays;
     const double delay = Median(delays.fromFirstMs);
