@@ -198,10 +198,11 @@ void PrintGoals(const Results& results) {
     const bool allSaw = !delays.fromFirstMs.empty() &&
                         static_cast<int>(delays.fromFirstMs.size()) == delays.expected;
     std::printf(
-        "| a descendant's priority class set within 10 ms of its start (/t /p:4; median) | "
+        "| a descendant's priority class set within 10 ms of its start (/t /p:4; median and worst) "
+        "| "
         "median %.2f ms, worst %.2f ms, %d of %d descendants | %s |\n",
         delay, Worst(delays.fromFirstMs), static_cast<int>(delays.fromFirstMs.size()),
-        delays.expected, Mark(allSaw && delay < 10));
+        delays.expected, Mark(allSaw && delay < 10 && Worst(delays.fromFirstMs) < 10));
     const ImageFacts& image = results.image;
     const WORD flags = image.characteristics;
     const WORD safety = IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE |
