@@ -59,12 +59,12 @@ constexpr int kLaunchError = -1;  // the status is the error CreateProcessW give
 constexpr std::uint32_t kLow = 0x40, kBelowNormal = 0x4000, kNormal = 0x20, kAboveNormal = 0x8000,
                         kHigh = 0x80, kRealtime = 0x100, kSuspended = 0x4;
 
-// How the probe starts a child of its own: none, on its console, without a console (so that its
-// console host, which Wine puts in the job too, cannot outlive the probe because of the child),
-// or also breaking away from the job.
 // The efficiency hints traced: none; some; some also after the probe started its child.
 enum class Hints { None, Some, AlsoForChild };
 
+// How the probe starts a child of its own: none, on its console, without a console (so that its
+// console host, which Wine puts in the job too, cannot outlive the probe because of the child),
+// or also breaking away from the job.
 constexpr std::uint32_t kNoChild = 0xFFFFFFFF, kAttached = 0, kDetached = DETACHED_PROCESS,
                         kBreakaway = DETACHED_PROCESS | CREATE_BREAKAWAY_FROM_JOB;
 
@@ -85,7 +85,7 @@ struct Row {
     std::uint32_t classSeen = 0;  // priority class the probe and its child read (0: not checked)
     std::uint64_t maskSeen = 0;   // affinity mask they read (0: not checked)
     Hints hints = Hints::None;
-    std::uint32_t child = kNoChild;
+    std::uint32_t child = kNoChild;  // how the probe starts its child, which sleeps and exits so
     std::uint32_t childSleepMs = 0;
     std::uint32_t childExit = 0;
 };
@@ -190,8 +190,8 @@ const Row kRows[] = {
      Message::None, 1, L"\"{w}\\probe.exe\"", kSuspended | kNormal, 5000, 0,
      Timing::EndedWhileWaiting, 0, 0, Hints::None, kDetached, 4000},
     {L"/t: a grandchild that breaks away is not waited for", L"/t {w}\\probe.exe /p:3", L"",
-     Message::None, 0, L"\"{w}\\probe.exe\"", kSuspended | kNormal, 0, 0, Timing::EndsWhileChildRuns,
-     0, 0, Hints::None, kBreakaway, 4000},
+     Message::None, 0, L"\"{w}\\probe.exe\"", kSuspended | kNormal, 0, 0,
+     Timing::EndsWhileChildRuns, 0, 0, Hints::None, kBreakaway, 4000},
     {L"/t /a: /e after the path are arguments", L"/p:3 {w}\\probe.exe /t /a:1 /e", L"",
      Message::None, 0, L"\"{w}\\probe.exe\" /t /a:1 /e", kNormal},
     {L"/a:1 reaches the program and its child", L"/a:1 /p:3 {w}\\probe.exe", L"", Message::None, 0,
@@ -221,7 +221,8 @@ const Row kRows[] = {
     {L"mask checked before .exe", L"/a:0 /p:3 {w}\\missing", L"", Message::Processors, 87, nullptr,
      0},
     {L"/e reaches SetProcessInformation; the program runs", L"/e /w /p:3 {w}\\probe.exe", L"",
-     Message::None, 5, L"\"{w}\\probe.exe\"", kSuspended | kNormal, 0, 5, Timing::Any, 0, 0, Hints::Some},
+     Message::None, 5, L"\"{w}\\probe.exe\"", kSuspended | kNormal, 0, 5, Timing::Any, 0, 0,
+     Hints::Some},
     {L"/t /e: a hint for each process of the tree", L"/t /e /p:3 {w}\\probe.exe", L"",
      Message::None, 0, L"\"{w}\\probe.exe\"", kSuspended | kNormal, 1000, 0, Timing::EndsAfterChild,
      0, 0, Hints::AlsoForChild, kDetached, 1000},
