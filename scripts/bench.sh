@@ -31,6 +31,8 @@ imports=$(awk '$1 == "DLL" && $2 == "Name:" { printf "%s%s", sep, $3; sep = "," 
 
 win() { winepath -w "$1" 2>/dev/null; }
 load=$(cut -d' ' -f1-3 /proc/loadavg)
+# Read before the report is rewritten, which would otherwise count as a change of its own.
+commit="$(git rev-parse --short HEAD 2>/dev/null || echo unknown)$(git diff --quiet HEAD 2>/dev/null || echo ' (with local changes)')"
 started=$(date -u '+%Y-%m-%d %H:%M UTC')
 echo "Running the benchmark (about two minutes)" >&2
 status=0
@@ -61,7 +63,7 @@ cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
     echo "| CPU | ${cpu:-unknown} |"
     echo "| Wine | $(wine --version 2>/dev/null) |"
     echo "| load average at the start | $load |"
-    echo "| commit | $(git rev-parse --short HEAD 2>/dev/null || echo unknown)$(git diff --quiet HEAD 2>/dev/null || echo ' (with local changes)') |"
+    echo "| commit | $commit |"
     echo "| driver options | ${*:-defaults} |"
     echo
     if awk -v load="${load%% *}" 'BEGIN { exit !(load >= 0.5) }'; then
