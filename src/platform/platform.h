@@ -75,10 +75,11 @@ class Platform {
     virtual std::uint32_t ExitCodeOf(Handle process) = 0;
     virtual void CloseHandle(Handle handle) = 0;
 
-    // The settings of a created process. Each call that can fail returns 0 when done, otherwise
-    // the system's error code, never 0.
     // The processors this system offers to Vantrel (the system affinity mask).
     virtual std::uint64_t SystemAffinityMask() = 0;
+
+    // The settings of a created process. From here on, each call that can fail returns 0 when
+    // done, otherwise the system's error code, never 0.
     virtual std::uint32_t SetAffinity(Handle process, std::uint64_t mask) = 0;
     virtual std::uint32_t SetPriority(Handle process, std::uint32_t priorityClass) = 0;
     // Asks for power-throttled execution (efficiency mode); true when the system took the hint.
