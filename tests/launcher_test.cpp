@@ -146,8 +146,8 @@ const ProcessControls kTree{0, false, true};
 const ProcessControls kAll{0x3, true, true};
 
 const Calls kTreeSetUp = {"CreateTreeJob", "Assign(job,process)", "SetPriority(process,16384)"};
-const Calls kTreeEnd = {"JobMessage(port,1000)=0 4", "Pump", "ExitCode(process)", "Close(port)",
-                        "Close(job)"};
+const Calls kTreeEnd = {"JobMessage(port,1000)=0 4", "JobIsEmpty(job)=1", "Pump",
+                        "ExitCode(process)",         "Close(port)",       "Close(job)"};
 
 struct SetUpCase {
     const char* name;
@@ -230,12 +230,14 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
           "SetPriority(member41,16384)", "Efficiency(member41)", "Close(member41)", "Pump",
           "JobMessage(port,1000)=0 6", "Open(77)", "InJob(member77,job)",
           "SetPriority(member77,16384)", "Efficiency(member77)", "Close(member77)", "Pump",
-          "JobMessage(port,1000)=0 7", "Pump", "JobMessage(port,1000)=0 4", "Pump"}},
+          "JobMessage(port,1000)=0 7", "Pump", "JobMessage(port,1000)=0 4", "JobIsEmpty(job)=1",
+          "Pump"}},
         {"a process that has gone, or whose id now names another, is skipped",
          {{0, {kJobNewProcess, 50}}, {0, {kJobNewProcess, 60}}},
          {},
          {"JobMessage(port,1000)=0 6", "Open(50)", "Pump", "JobMessage(port,1000)=0 6", "Open(60)",
-          "InJob(member60,job)", "Close(member60)", "Pump", "JobMessage(port,1000)=0 4", "Pump"}},
+          "InJob(member60,job)", "Close(member60)", "Pump", "JobMessage(port,1000)=0 4",
+          "JobIsEmpty(job)=1", "Pump"}},
         {"a step without a message asks the job",
          {timeout, timeout, {31, {}}},
          {false, true},
@@ -245,7 +247,12 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
          {{6, {}}},
          {false},
          {"JobMessage(port,1000)=6", "JobIsEmpty(job)=0", "Pump", "JobMessage(port,1000)=0 4",
-          "Pump"}},
+          "JobIsEmpty(job)=1", "Pump"}},
+        {"a job nested in the tree that empties does not end the wait",
+         {{0, {kJobActiveProcessZero, 0}}},
+         {false},
+         {"JobMessage(port,1000)=0 4", "JobIsEmpty(job)=0", "Pump", "JobMessage(port,1000)=0 4",
+          "JobIsEmpty(job)=1", "Pump"}},
     };
     for (const TreeCase& c : cases) {
         Launch launch;

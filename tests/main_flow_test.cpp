@@ -24,6 +24,7 @@ struct FlowCase {
     const wchar_t* applicationName;  // nullptr when nothing is launched
     const wchar_t* commandLine;
     std::uint32_t creationFlags;
+    std::uint64_t systemMask = 0xFF;  // the processors the system offers
 };
 
 void PrintTo(const FlowCase& c, std::ostream* os) {
@@ -38,6 +39,7 @@ TEST_P(FlowTest, ShowsOrLaunches) {
     platform.commandText = c.commandText;
     platform.files.insert(c.files.begin(), c.files.end());
     platform.exitCode = 42;
+    platform.systemMask = c.systemMask;
 
     EXPECT_EQ(Main(platform), c.exitStatus);
 
@@ -147,6 +149,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The mask is checked after the priority and before ".exe": the system offers 0xFF.
         FlowCase{L"/a:100 /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
         FlowCase{L"/a:0 /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
+        FlowCase{L"/a:2 /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0, 0x5},
+        FlowCase{L"/a:4 /p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x24, 0x5},
         FlowCase{L"/a:1 /a:zz /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
         FlowCase{L"/a: /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
         FlowCase{L"/a:zz /p:9 a.exe", {L"a.exe"}, kPriority, 87, nullptr, nullptr, 0},
@@ -197,7 +201,8 @@ TEST(FlowTest, WaitsAndSetsUpAsAsked) {
          {"SetAffinity(process,3)", "Efficiency(process)", "Resume(thread)"}},
         {L"/t /w /p:2 c:\\a.exe",
          {"CreateTreeJob", "Assign(job,process)", "SetPriority(process,16384)", "Resume(thread)",
-          "JobMessage(port,1000)=0 4", "Pump", "ExitCode(process)", "Close(port)", "Close(job)"}},
+          "JobMessage(port,1000)=0 4", "JobIsEmpty(job)=1", "Pump", "ExitCode(process)",
+          "Close(port)", "Close(job)"}},
     };
     for (const RunCase& c : cases) {
         FakePlatform platform;

@@ -102,16 +102,19 @@ class Tree {
     }
 
     // One step of the wait, at most `milliseconds` long: true once no process is left in the job.
-    // The port's messages may be lost, so a step that hears none asks the job itself.
+    // The job's own count decides: the port's messages may be lost, and a job nested inside the
+    // tree reports its own end to this port as well.
     bool Ended(std::uint32_t milliseconds) {
         JobMessage message;
-        if (platform_.WaitForJobMessage(port_.get(), milliseconds, message) != 0) {
-            return platform_.JobIsEmpty(job_.get());
+        if (platform_.WaitForJobMessage(port_.get(), milliseconds, message) == 0) {
+            if (message.id == kJobNewProcess) {
+                Join(message.processId);
+            }
+            if (message.id != kJobActiveProcessZero) {
+                return false;
+            }
         }
-        if (message.id == kJobNewProcess) {
-            Join(message.processId);
-        }
-        return message.id == kJobActiveProcessZero;
+        return platform_.JobIsEmpty(job_.get());
     }
 
   private:

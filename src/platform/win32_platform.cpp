@@ -26,6 +26,14 @@ bool IsOrdinaryFile(const WIN32_FIND_DATAW& data) {
     return (data.dwFileAttributes & kSkipped) == 0;
 }
 
+// The portable code's copies of the Windows values.
+static_assert(kStartfUseShowWindow == STARTF_USESHOWWINDOW);
+static_assert(kCreateSuspended == CREATE_SUSPENDED);
+static_assert(kInfinite == INFINITE);
+static_assert(kWaitTimeout == WAIT_TIMEOUT);
+static_assert(kJobNewProcess == JOB_OBJECT_MSG_NEW_PROCESS);
+static_assert(kJobActiveProcessZero == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO);
+
 }  // namespace
 
 std::wstring Win32Platform::CommandText() {
@@ -132,7 +140,7 @@ bool Win32Platform::SetEfficiencyMode(Handle process) {
     if (found == nullptr) {
         return false;
     }
-    // Through the generic function type, which converts to any other without a warning.
+    // Through the generic function type, which GCC lets convert to any other without a warning.
     const auto setInformation =
         reinterpret_cast<SetInformation>(reinterpret_cast<void (*)()>(found));
     PROCESS_POWER_THROTTLING_STATE state{};
@@ -188,7 +196,11 @@ std::uint32_t Win32Platform::WaitForJobMessage(Handle port, std::uint32_t millis
     ULONG_PTR key = 0;
     LPOVERLAPPED detail = nullptr;
     if (!::GetQueuedCompletionStatus(port, &id, &key, &detail, milliseconds)) {
-        return LastError();  // WAIT_TIMEOUT when nothing came in time
+        const std::uint32_t error = LastError();  // WAIT_TIMEOUT when nothing came in time
+        if (error != WAIT_TIMEOUT) {
+            ::Sleep(milliseconds);  // a port that keeps failing must not turn the wait into a spin
+        }
+        return error;
     }
     message.id = id;
     // Job messages carry the process id where an overlapped record would be.

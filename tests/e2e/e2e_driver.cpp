@@ -280,7 +280,8 @@ struct Call {
 
 std::vector<Call> TracedCalls(const std::string& trace, const std::string& function) {
     std::vector<Call> found;
-    for (std::size_t lineStart = 0, at = 0; lineStart < trace.size(); at = lineStart) {
+    for (std::size_t lineStart = 0; lineStart < trace.size();) {
+        const std::size_t lineAt = lineStart;
         std::size_t lineEnd = trace.find('\n', lineStart);
         if (lineEnd == std::string::npos) {
             lineEnd = trace.size();
@@ -311,7 +312,7 @@ std::vector<Call> TracedCalls(const std::string& trace, const std::string& funct
             }
             arguments.back() += c;
         }
-        found.push_back({at, arguments});
+        found.push_back({lineAt, arguments});
     }
     return found;
 }
