@@ -22,6 +22,14 @@ class BusyPointer {
     Platform& platform_;
 };
 
+// Closes a handle the launcher owns, if there is one, and forgets it.
+void CloseOwned(Platform& platform, Handle& handle) {
+    if (handle != nullptr) {
+        platform.CloseHandle(handle);
+        handle = nullptr;
+    }
+}
+
 // Owns the handles that creation puts into the record: closes the thread's, then the process's,
 // on every way out, and leaves the record without them.
 class ProcessHandles {
@@ -29,20 +37,13 @@ class ProcessHandles {
     ProcessHandles(Platform& platform, ProcessInformation& info)
         : platform_(platform), info_(info) {}
     ~ProcessHandles() {
-        Close(info_.thread);
-        Close(info_.process);
+        CloseOwned(platform_, info_.thread);
+        CloseOwned(platform_, info_.process);
     }
     ProcessHandles(const ProcessHandles&) = delete;
     ProcessHandles& operator=(const ProcessHandles&) = delete;
 
   private:
-    void Close(Handle& handle) {
-        if (handle != nullptr) {
-            platform_.CloseHandle(handle);
-            handle = nullptr;
-        }
-    }
-
     Platform& platform_;
     ProcessInformation& info_;
 };
@@ -63,11 +64,7 @@ class OwnedHandle {
   public:
     explicit OwnedHandle(Platform& platform, Handle handle = nullptr)
         : platform_(platform), handle_(handle) {}
-    ~OwnedHandle() {
-        if (handle_ != nullptr) {
-            platform_.CloseHandle(handle_);
-        }
-    }
+    ~OwnedHandle() { CloseOwned(platform_, handle_); }
     OwnedHandle(const OwnedHandle&) = delete;
     OwnedHandle& operator=(const OwnedHandle&) = delete;
 
