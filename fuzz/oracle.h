@@ -60,6 +60,21 @@ inline bool OnlySpaces(const std::wstring& text) {
     return text.find_first_not_of(L' ') == std::wstring::npos;
 }
 
+inline std::size_t EndOfFirstExe(const std::wstring& text);
+
+// "/w" and "/p:": taken before the path, and after it outside the quoted stretches.
+inline bool TakeSwitch(ModelToken& token, ModelRequest& model) {
+    const std::wstring& t = token.text;
+    if (t.size() == 2 && t[0] == L'/' && IsLetter(t[1], 'w')) {
+        model.wait = true;
+    } else if (t.size() >= 3 && t[0] == L'/' && IsLetter(t[1], 'p') && t[2] == L':') {
+        model.priorityText = t.substr(3);
+    } else {
+        return false;
+    }
+    return token.isSwitch = true;
+}
+
 inline ModelRequest ModelParse(const std::wstring& text) {
     ModelRequest model;
     if (text.empty()) {
@@ -73,16 +88,18 @@ inline ModelRequest ModelParse(const std::wstring& text) {
             tokens.back().text.push_back(text[i]);
         }
     }
-    for (ModelToken& token : tokens) {
+    // The path ends after the first token that leaves ".exe" collected with no quote open, or
+    // before a quoted token once ".exe" is collected; from there on the line is kept as typed.
+    bool open = false;
+    std::size_t arguments = tokens.size();
+    for (std::size_t index = 0; index < tokens.size() && arguments == tokens.size(); ++index) {
+        ModelToken& token = tokens[index];
         const std::wstring& t = token.text;
         const std::size_t n = t.size();
-        if (n == 2 && t[0] == L'/' && IsLetter(t[1], 'w')) {
-            model.wait = true;
-            token.isSwitch = true;
-        } else if (n >= 3 && t[0] == L'/' && IsLetter(t[1], 'p') && t[2] == L':') {
-            model.priorityText = t.substr(3);
-            token.isSwitch = true;
-        } else if (OnlySpaces(model.collected) && n == 2 && t[0] == L'/' && IsLetter(t[1], 't')) {
+        if (TakeSwitch(token, model)) {
+            continue;
+        }
+        if (OnlySpaces(model.collected) && n == 2 && t[0] == L'/' && IsLetter(t[1], 't')) {
             model.tree = true;
             token.isSwitch = true;
         } else if (OnlySpaces(model.collected) && n == 2 && t[0] == L'/' && IsLetter(t[1], 'e')) {
@@ -94,16 +111,45 @@ inline ModelRequest ModelParse(const std::wstring& text) {
             token.isSwitch = true;
         } else if (n == 1 && t[0] == L'"') {
             // A lone quote adds nothing.
+        } else if (n >= 2 && t[0] == L'"' && EndOfFirstExe(model.collected) != 0) {
+            arguments = index;
         } else if (n >= 2 && t[0] == L'"' && t[n - 1] == L'"') {
             model.collected = t.substr(1, n - 2);
+            open = false;
         } else if (n >= 1 && t[0] == L'"') {
             model.collected = t.substr(1) + L" ";
+            open = true;
         } else if (n >= 1 && t[n - 1] == L'"') {
             model.collected += t.substr(0, n - 1);
+            open = false;
         } else {
             model.collected += t + L" ";
         }
+        if (!open && EndOfFirstExe(model.collected) != 0 && arguments == tokens.size()) {
+            arguments = index + 1;
+        }
     }
+    // The arguments, character by character; a quote counts unless an odd run of backslashes
+    // stands right before it. A taken switch goes with the space after it.
+    std::wstring kept;
+    bool quoted = false;
+    std::size_t backslashes = 0;
+    for (std::size_t index = arguments; index < tokens.size(); ++index) {
+        ModelToken& token = tokens[index];
+        if (!quoted && TakeSwitch(token, model)) {
+            continue;
+        }
+        const std::size_t end = std::min(text.size(), token.offset + token.text.size() + 1);
+        for (std::size_t i = token.offset; i < end; ++i) {
+            quoted = quoted != (text[i] == L'"' && backslashes % 2 == 0);
+            backslashes = text[i] == L'\\' ? backslashes + 1 : 0;
+            kept.push_back(text[i]);
+        }
+    }
+    if (!kept.empty() && !model.collected.empty() && model.collected.back() != L' ') {
+        model.collected.push_back(L' ');
+    }
+    model.collected += kept;
     model.tokens = std::move(tokens);
     return model;
 }

@@ -45,29 +45,40 @@ INSTANTIATE_TEST_SUITE_P(
     Tokens, ReaderTest,
     ::testing::Values(
         ReaderCase{L"", false, 0, L""},
-        ReaderCase{L"/w /p:5 c:\\tools\\app.exe -x", true, 5, L"c:\\tools\\app.exe -x "},
+        ReaderCase{L"/w /p:5 c:\\tools\\app.exe -x", true, 5, L"c:\\tools\\app.exe -x"},
         ReaderCase{L"/p:2 c:\\app.exe /p:4", false, 4, L"c:\\app.exe "},
         ReaderCase{L"c:\\app.exe /w", true, 0, L"c:\\app.exe "},
         // Switches in any case; everything collected keeps its case.
-        ReaderCase{L"/W /P:3 C:\\Tools\\App.EXE -Verbose", true, 3,
-                   L"C:\\Tools\\App.EXE -Verbose "},
+        ReaderCase{L"/W /P:3 C:\\Tools\\App.EXE -Verbose", true, 3, L"C:\\Tools\\App.EXE -Verbose"},
         ReaderCase{L"/wait /p c:\\a.exe", false, 0, L"/wait /p c:\\a.exe "},
         // Runs of spaces give empty tokens, each of which leaves its space; tabs belong to tokens.
         ReaderCase{L"a  b", false, 0, L"a  b "}, ReaderCase{L" a ", false, 0, L" a  "},
         ReaderCase{L"a\tb", false, 0, L"a\tb "},
-        // Quotes: an opening quote restarts the text, a closing one adds no space.
+        // Before the program path an opening quote restarts the text; after it, the program's
+        // arguments stay as typed and no quoted one replaces the path.
         ReaderCase{L"\"c:\\program files\\app.exe\" -q", false, 0,
-                   L"c:\\program files\\app.exe-q "},
+                   L"c:\\program files\\app.exe -q"},
         ReaderCase{L"x \"c:\\a b\\app.exe\"", false, 0, L"c:\\a b\\app.exe"},
-        ReaderCase{L"c:\\app.exe \"a b\"", false, 0, L"a b"},
+        ReaderCase{L"c:\\app.exe \"a b\"", false, 0, L"c:\\app.exe \"a b\""},
+        ReaderCase{L"scan.exe x \"c:\\dl\\evil.exe\"", false, 0,
+                   L"scan.exe x \"c:\\dl\\evil.exe\""},
+        ReaderCase{L"\"c:\\av\\scan.exe \"c:\\dl\\evil.exe\"", false, 0,
+                   L"c:\\av\\scan.exe \"c:\\dl\\evil.exe\""},
+        ReaderCase{L"\"c:\\a b\\t.exe\" \"x y\" /w", true, 0, L"c:\\a b\\t.exe \"x y\" "},
+        ReaderCase{L"\"c:\\a b\\t.exe -x\" y", false, 0, L"c:\\a b\\t.exe -x y"},
+        // Switches count outside quoted stretches only; an escaped quote opens none.
+        ReaderCase{L"t.exe \"say \\\"hi\\\"\" /w", true, 0, L"t.exe \"say \\\"hi\\\"\" "},
+        ReaderCase{L"t.exe \"a /w b\" \"/p:2\" x /p:3  y", false, 3,
+                   L"t.exe \"a /w b\" \"/p:2\" x  y"},
+        ReaderCase{L"t.exe \"a /w", false, 0, L"t.exe \"a /w"},
         ReaderCase{L"x \"c:\\app.exe\"", false, 0, L"c:\\app.exe"},
         ReaderCase{L"\"\"", false, 0, L""}, ReaderCase{L"a\"b c", false, 0, L"a\"b c "},
-        // A lone quote adds nothing and discards nothing.
+        // Before the path a lone quote adds nothing and discards nothing.
         ReaderCase{L"\"", false, 0, L""},
-        ReaderCase{L"c:\\app.exe \" -x", false, 0, L"c:\\app.exe -x "},
+        ReaderCase{L"c:\\app.exe \" -x", false, 0, L"c:\\app.exe \" -x"},
         ReaderCase{L"/p:3 \" \"", false, 3, L""},
         // Options count before the program path only, in any case; the last "/a:" counts whole.
-        ReaderCase{L"/t /e /a:3 /p:2 c:\\a.exe -x", false, 2, L"c:\\a.exe -x ", true, true, 3},
+        ReaderCase{L"/t /e /a:3 /p:2 c:\\a.exe -x", false, 2, L"c:\\a.exe -x", true, true, 3},
         ReaderCase{L"  /T  /E /A:f0 a.exe", false, 0, L"   a.exe ", true, true, 0xF0},
         ReaderCase{L"/p:3 ping.exe /t /e /a:3 host /w", true, 3, L"ping.exe /t /e /a:3 host "},
         ReaderCase{L"x /t a.exe", false, 0, L"x /t a.exe "},

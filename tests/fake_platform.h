@@ -20,6 +20,7 @@ class FakePlatform : public Platform {
   public:
     // What the fake answers.
     std::wstring commandText;
+    std::int32_t showCommand = kNoShowWindow;
     std::set<std::wstring> files;  // patterns that the lookup finds
     bool findsEveryFile = false;   // the lookup finds every pattern (the fuzz target's choice)
     bool startSucceeds = true;
@@ -52,6 +53,7 @@ class FakePlatform : public Platform {
         calls.push_back("CommandText");
         return commandText;
     }
+    std::int32_t ShowCommand() override { return showCommand; }
     void ShowMessage(const std::wstring& text) override {
         calls.push_back("ShowMessage");
         messages.push_back(text);

@@ -21,11 +21,11 @@ struct Launch {
     ProcessInformation info;
     LaunchOutcome outcome;
 
-    LaunchOutcome Run(std::int16_t waitMode, std::int32_t showWindow = 0,
+    LaunchOutcome Run(std::int16_t waitMode, std::int32_t showWindow = kNoShowWindow,
                       std::wstring_view path = L"c:\\a.exe", std::wstring_view arguments = L"",
                       const ProcessControls& controls = {}) {
-        outcome = LaunchProgram(platform, path, arguments, 0x4000, waitMode, showWindow, false,
-                                info, 1000, controls);
+        outcome = LaunchProgram(
+            platform, {path, arguments, 0x4000, waitMode, showWindow, false, 1000, controls}, info);
         return outcome;
     }
 };
@@ -46,7 +46,7 @@ TEST(LauncherTest, QuotesThePathAtTheHeadOfTheCommandLine) {
     };
     for (const CommandLineCase& c : cases) {
         Launch launch;
-        launch.Run(kWaitNone, 0, c.path, c.arguments);
+        launch.Run(kWaitNone, kNoShowWindow, c.path, c.arguments);
         ASSERT_EQ(launch.platform.creations.size(), 1u);
         EXPECT_EQ(launch.platform.creations[0].applicationName, c.path);
         EXPECT_EQ(launch.platform.creations[0].commandLine, c.commandLine);
@@ -60,8 +60,9 @@ struct StartupCase {
     std::int16_t recorded;
 };
 
-TEST(LauncherTest, SetsTheShowWindowCommandOnlyWhenPositive) {
-    const StartupCase cases[] = {{0, 0, 0}, {-5, 0, 0}, {3, 1, 3}, {32767, 1, 32767}};
+TEST(LauncherTest, SetsTheShowWindowCommandWhenThereIsOne) {
+    const StartupCase cases[] = {
+        {kNoShowWindow, 0, 0}, {0, 1, 0}, {-5, 0, 0}, {3, 1, 3}, {32767, 1, 32767}};
     for (const StartupCase& c : cases) {
         Launch launch;
         launch.Run(kWaitNone, c.showWindow);
@@ -199,7 +200,8 @@ TEST(LauncherTest, SetsUpTheSuspendedProgramThenResumesIt) {
             launch.platform.failures[c.failing] = 5;
         }
         launch.platform.exitCode = 7;
-        const LaunchOutcome outcome = launch.Run(kWaitNone, 0, L"c:\\a.exe", L"", c.controls);
+        const LaunchOutcome outcome =
+            launch.Run(kWaitNone, kNoShowWindow, L"c:\\a.exe", L"", c.controls);
 
         const Calls expected = Join({{"BusyOn", "StartProcess"},
                                      c.between,
@@ -267,7 +269,8 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
         launch.platform.gone = {50};
         launch.platform.outsideJob = {60};
         launch.platform.exitCode = 3;
-        const LaunchOutcome outcome = launch.Run(kWaitPolling, 0, L"c:\\a.exe", L"", kAll);
+        const LaunchOutcome outcome =
+            launch.Run(kWaitPolling, kNoShowWindow, L"c:\\a.exe", L"", kAll);
 
         const Calls expected = Join({{"BusyOn", "StartProcess", "SetAffinity(process,3)"},
                                      kTreeSetUp,

@@ -130,13 +130,13 @@ INSTANTIATE_TEST_SUITE_P(
                  0x20},
         FlowCase{L"/p:1 .exe", {}, kNoFile, 2, nullptr, nullptr, 0},
         FlowCase{L"/p:1 .exe", {L".exe"}, nullptr, 0, L".exe", L"\".exe\"", 0x40},
-        // Switches among the arguments are taken and never passed on; a lone quote adds nothing.
+        // Switches among the arguments are taken and never passed on; quotes are passed on.
         FlowCase{L"/p:3 c:\\a.exe -x /p:4 \" -y",
                  {L"c:\\a.exe"},
                  nullptr,
                  0,
                  L"c:\\a.exe",
-                 L"\"c:\\a.exe\" -x -y",
+                 L"\"c:\\a.exe\" -x \" -y",
                  0x8000},
         // With "/w" the status is the program's own.
         FlowCase{L"/p:3 c:\\a.exe /W",

@@ -132,37 +132,108 @@ bool ClassifyOption(std::wstring_view token, CommandLineRequest& request) {
     return true;
 }
 
-void Classify(std::wstring_view token, CommandLineRequest& request) {
+// "/w" and "/p:", which Vantrel takes wherever they stand outside quotes: true when the token
+// was one.
+bool ClassifySwitch(std::wstring_view token, CommandLineRequest& request) {
     if (EqualsIgnoringCase(token, L"/w")) {
         request.wait = true;
-        return;
-    }
-    if (StartsWithIgnoringCase(token, L"/p:")) {
+    } else if (StartsWithIgnoringCase(token, L"/p:")) {
         request.selector = ReadPriorityNumber(token.substr(3));
-        return;
-    }
-    // Once anything but spaces is collected, the program path has begun: from there on these
-    // tokens are the program's own arguments.
-    if (TrimSpaces(request.collected).empty() && ClassifyOption(token, request)) {
-        return;
-    }
-    const bool opens = !token.empty() && token.front() == L'"';
-    const bool closes = !token.empty() && token.back() == L'"';
-    if (opens && token.size() == 1) {
-        return;  // a lone quote opens and closes nothing
-    }
-    if (opens && closes) {
-        request.collected.assign(token.substr(1, token.size() - 2));
-    } else if (opens) {
-        request.collected.assign(token.substr(1));
-        request.collected += L' ';
-    } else if (closes) {
-        request.collected.append(token.substr(0, token.size() - 1));
     } else {
-        request.collected.append(token);
-        request.collected += L' ';
+        return false;
     }
+    return true;
 }
+
+bool HoldsExe(std::wstring_view text) {
+    return FindIgnoringCase(text, L".exe") != std::wstring_view::npos;
+}
+
+// Whether the token opens or closes a quoted stretch of the arguments: a quote counts unless an
+// odd number of backslashes stands before it, the rule by which programs split their arguments.
+bool TogglesQuotes(std::wstring_view token) {
+    bool toggles = false;
+    std::size_t backslashes = 0;
+    for (const wchar_t c : token) {
+        if (c == L'"' && backslashes % 2 == 0) {
+            toggles = !toggles;
+        }
+        backslashes = c == L'\\' ? backslashes + 1 : 0;
+    }
+    return toggles;
+}
+
+// Walks the tokens: up to the end of the program path by the path's own quote rules, then keeping
+// the program's arguments as typed, less the switches that Vantrel takes.
+class Reader {
+  public:
+    // One token, and the piece of the line it stands for: the token with the space after it.
+    void Read(std::wstring_view token, std::wstring_view piece) {
+        if (pathComplete_) {
+            ReadArgument(token, piece);
+        } else {
+            ReadPath(token, piece);
+        }
+    }
+
+    CommandLineRequest request;
+
+  private:
+    void ReadPath(std::wstring_view token, std::wstring_view piece) {
+        std::wstring& collected = request.collected;
+        if (ClassifySwitch(token, request)) {
+            return;
+        }
+        // Once anything but spaces is collected, the program path has begun: from there on these
+        // tokens are the program's own arguments.
+        if (TrimSpaces(collected).empty() && ClassifyOption(token, request)) {
+            return;
+        }
+        const bool opens = !token.empty() && token.front() == L'"';
+        const bool closes = !token.empty() && token.back() == L'"';
+        if (opens && token.size() == 1) {
+            return;  // a lone quote opens and closes nothing
+        }
+        if (opens && HoldsExe(collected)) {
+            // The path's closing quote was forgotten: a quoted token after a path never
+            // replaces it, it is the program's first argument.
+            pathComplete_ = true;
+            ReadArgument(token, piece);
+            return;
+        }
+        if (opens && closes) {
+            collected.assign(token.substr(1, token.size() - 2));
+            quoteOpen_ = false;
+        } else if (opens) {
+            collected.assign(token.substr(1));
+            collected += L' ';
+            quoteOpen_ = true;
+        } else if (closes) {
+            collected.append(token.substr(0, token.size() - 1));
+            quoteOpen_ = false;
+        } else {
+            collected.append(token);
+            collected += L' ';
+        }
+        pathComplete_ = !quoteOpen_ && HoldsExe(collected);
+    }
+
+    void ReadArgument(std::wstring_view token, std::wstring_view piece) {
+        if (!inQuotes_ && ClassifySwitch(token, request)) {
+            return;  // taken with the one space after it
+        }
+        std::wstring& collected = request.collected;
+        if (!piece.empty() && !collected.empty() && collected.back() != L' ') {
+            collected += L' ';  // the path ended at a closing quote
+        }
+        collected.append(piece);
+        inQuotes_ = inQuotes_ != TogglesQuotes(token);
+    }
+
+    bool quoteOpen_ = false;     // a token of the path opened a quote that none has closed
+    bool pathComplete_ = false;  // the collected text holds the whole program path
+    bool inQuotes_ = false;      // within a quoted stretch of the arguments
+};
 
 }  // namespace
 
@@ -196,17 +267,18 @@ std::uint64_t ReadAffinityMask(std::wstring_view text) {
 }
 
 CommandLineRequest ParseCommandLine(std::wstring_view text) {
-    CommandLineRequest request;
+    Reader reader;
     if (text.empty()) {
-        return request;
+        return reader.request;
     }
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = text.find(L' ', start);
         const std::size_t length = end == std::wstring_view::npos ? end : end - start;
-        Classify(TrimSpaces(text.substr(start, length)), request);
+        const std::size_t withSpace = end == std::wstring_view::npos ? end : length + 1;
+        reader.Read(text.substr(start, length), text.substr(start, withSpace));
         if (end == std::wstring_view::npos) {
-            return request;
+            return reader.request;
         }
         start = end + 1;
     }

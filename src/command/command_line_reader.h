@@ -11,7 +11,9 @@ namespace modVantrel {
 struct CommandLineRequest {
     bool wait = false;          // a "/w" token was seen
     std::int32_t selector = 0;  // the priority number of the last "/p:" token
-    std::wstring collected;     // program path and arguments, as collected from other tokens
+    // The program path as collected from the tokens before it, then the program's arguments as
+    // typed, less the "/w" and "/p:" tokens outside their quotes.
+    std::wstring collected;
     // Options that count only before the program path.
     bool tree = false;        // "/t": settings and wait over the whole process tree
     bool efficiency = false;  // "/e": efficiency mode
@@ -28,8 +30,10 @@ std::int32_t ReadPriorityNumber(std::wstring_view text);
 // gives 0, which names no processor, as a mask of zeros does.
 std::uint64_t ReadAffinityMask(std::wstring_view text);
 
-// Splits the text at every space and classifies each token. Switches are recognised in any case;
-// everything collected keeps the case it was typed in.
+// Splits the text at every space and classifies each token. Up to the end of the program path (the
+// first token after which the collected text holds ".exe" and no quote is open), a token opening a
+// quote starts the path afresh; after it, quotes and backslashes are the program's own. Switches
+// are recognised in any case; everything collected keeps the case it was typed in.
 CommandLineRequest ParseCommandLine(std::wstring_view text);
 
 }  // namespace modVantrel

@@ -63,16 +63,16 @@ int Main(Platform& platform) {
         return kExitInvalidParameter;
     }
 
-    ProcessControls controls;
-    controls.tree = request.tree;
-    controls.efficiency = request.efficiency;
+    LaunchRequest launch;
+    launch.controls.tree = request.tree;
+    launch.controls.efficiency = request.efficiency;
     if (request.affinity) {
         const std::uint64_t mask = *request.affinity;
         if (mask == 0 || (mask & ~platform.SystemAffinityMask()) != 0) {
             ShowUsage(platform, kProcessorsMessage);
             return kExitInvalidParameter;
         }
-        controls.affinityMask = mask;
+        launch.controls.affinityMask = mask;
     }
 
     constexpr std::wstring_view kExe = L".exe";
@@ -93,11 +93,14 @@ int Main(Platform& platform) {
 
     // The tree is always waited for, so its status is the program's as with "/w".
     const bool wait = request.wait || request.tree;
-    const bool inheritHandles = false;
+    launch.path = path;
+    launch.arguments = arguments;
+    launch.creationFlags = *priorityClass;
+    launch.waitMode = wait ? kWaitPolling : kWaitNone;
+    launch.showWindow = platform.ShowCommand();
+    launch.pollInterval = kPollIntervalMs;
     ProcessInformation processInfo;
-    const LaunchOutcome outcome =
-        LaunchProgram(platform, path, arguments, *priorityClass, wait ? kWaitPolling : kWaitNone, 0,
-                      inheritHandles, processInfo, kPollIntervalMs, controls);
+    const LaunchOutcome outcome = LaunchProgram(platform, launch, processInfo);
     if (outcome.created == 0) {
         ShowUsage(platform, kLaunchMessage);
         return outcome.error != 0 ? static_cast<int>(outcome.error) : 1;  // never report success

@@ -196,30 +196,28 @@ void Wait(Platform& platform, Handle process, std::int16_t waitMode, std::uint32
 
 }  // namespace
 
-LaunchOutcome LaunchProgram(Platform& platform, std::wstring_view path, std::wstring_view arguments,
-                            std::uint32_t creationFlags, std::int16_t waitMode,
-                            std::int32_t showWindow, bool inheritHandles,
-                            ProcessInformation& processInfo, std::uint32_t pollInterval,
-                            const ProcessControls& controls) {
+LaunchOutcome LaunchProgram(Platform& platform, const LaunchRequest& request,
+                            ProcessInformation& processInfo) {
+    const ProcessControls& controls = request.controls;
     ProcessCreation creation;
-    creation.applicationName.assign(path);
-    creation.commandLine = BuildCommandLine(path, arguments);
-    creation.inheritHandles = inheritHandles;
-    creation.creationFlags = creationFlags | (controls.Any() ? kCreateSuspended : 0);
+    creation.applicationName.assign(request.path);
+    creation.commandLine = BuildCommandLine(request.path, request.arguments);
+    creation.inheritHandles = request.inheritHandles;
+    creation.creationFlags = request.creationFlags | (controls.Any() ? kCreateSuspended : 0);
 
     const BusyPointer busy(platform);
-    if (showWindow > 0) {
-        if (showWindow > std::numeric_limits<std::int16_t>::max()) {
+    if (request.showWindow >= 0) {
+        if (request.showWindow > std::numeric_limits<std::int16_t>::max()) {
             platform.Fatal(FatalKind::Overflow);
         }
         creation.startup.flags = kStartfUseShowWindow;
-        creation.startup.showWindow = static_cast<std::int16_t>(showWindow);
+        creation.startup.showWindow = static_cast<std::int16_t>(request.showWindow);
     }
 
     // Declared after the process handles, so that the job closes first: whatever of the tree is
     // left by then ends with it.
     const ProcessHandles handles(platform, processInfo);
-    Tree tree(platform, creationFlags, controls.efficiency);
+    Tree tree(platform, request.creationFlags, controls.efficiency);
     LaunchOutcome outcome;
     if (!platform.StartProcess(creation, processInfo, outcome.error)) {
         return outcome;
@@ -230,8 +228,8 @@ LaunchOutcome LaunchProgram(Platform& platform, std::wstring_view path, std::wst
         return outcome;
     }
     outcome.created = 1;
-    Wait(platform, processInfo.process, waitMode, pollInterval, controls.tree ? &tree : nullptr,
-         outcome);
+    Wait(platform, processInfo.process, request.waitMode, request.pollInterval,
+         controls.tree ? &tree : nullptr, outcome);
     return outcome;
 }
 

@@ -32,15 +32,24 @@ struct LaunchOutcome {
     std::uint32_t exitCode = 0;  // the program's exit code when the wait saw its end
 };
 
-// Creates the process from `path` (the application name, never searched for) and `arguments`,
-// with `creationFlags` (the priority class) as given; applies `controls`; waits per `waitMode`;
-// closes both handles in `processInfo` before returning. A `showWindow` above 0 sets the first
-// window's show command; one above 32767 does not fit the start-up record and is fatal. A set-up
-// step that fails ends the suspended program before any of its code has run.
-LaunchOutcome LaunchProgram(Platform& platform, std::wstring_view path, std::wstring_view arguments,
-                            std::uint32_t creationFlags, std::int16_t waitMode,
-                            std::int32_t showWindow, bool inheritHandles,
-                            ProcessInformation& processInfo, std::uint32_t pollInterval,
-                            const ProcessControls& controls = {});
+// Everything one launch is given.
+struct LaunchRequest {
+    std::wstring_view path;  // the application name, never searched for
+    std::wstring_view arguments;
+    std::uint32_t creationFlags = 0;  // the priority class
+    std::int16_t waitMode = kWaitNone;
+    // The first window's show command, 0 (hidden) included; one above 32767 does not fit the
+    // start-up record and is fatal.
+    std::int32_t showWindow = kNoShowWindow;
+    bool inheritHandles = false;
+    std::uint32_t pollInterval = 1000;  // milliseconds a step of a polling wait lasts at most
+    ProcessControls controls;
+};
+
+// Creates the process as `request` says, applies its controls, waits per its wait mode, and
+// closes both handles in `processInfo` before returning. A set-up step that fails ends the
+// suspended program before any of its code has run.
+LaunchOutcome LaunchProgram(Platform& platform, const LaunchRequest& request,
+                            ProcessInformation& processInfo);
 
 }  // namespace modVantrel

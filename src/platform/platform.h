@@ -24,6 +24,7 @@ struct StartupRecord {
 };
 
 inline constexpr std::uint32_t kStartfUseShowWindow = 1;
+inline constexpr std::int32_t kNoShowWindow = -1;  // no show command: windows open as they choose
 inline constexpr std::uint32_t kCreateSuspended = 0x4;
 inline constexpr std::uint32_t kWaitTimeout = 258;
 inline constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
@@ -56,6 +57,9 @@ class Platform {
 
     // The argument part of the process's command line, as typed, double quotes included.
     virtual std::wstring CommandText() = 0;
+    // The show command that whoever started Vantrel asked for (STARTF_USESHOWWINDOW), or
+    // kNoShowWindow.
+    virtual std::int32_t ShowCommand() = 0;
     // Modal box with one OK button, no icon and the program's name as caption.
     virtual void ShowMessage(const std::wstring& text) = 0;
     // Name of the first ordinary file matching the pattern (wildcards * and ?); empty when

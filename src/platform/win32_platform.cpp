@@ -40,6 +40,13 @@ std::wstring Win32Platform::CommandText() {
     return std::wstring(ArgumentText(::GetCommandLineW()));
 }
 
+std::int32_t Win32Platform::ShowCommand() {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    ::GetStartupInfoW(&startup);
+    return (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : kNoShowWindow;
+}
+
 void Win32Platform::ShowMessage(const std::wstring& text) {
     ::MessageBoxW(nullptr, text.c_str(), kCaption, MB_OK | MB_SETFOREGROUND);
 }

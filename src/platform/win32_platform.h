@@ -8,6 +8,7 @@ namespace modVantrel {
 class Win32Platform : public Platform {
   public:
     std::wstring CommandText() override;
+    std::int32_t ShowCommand() override;
     void ShowMessage(const std::wstring& text) override;
     std::wstring LookupFile(const std::wstring& pattern) override;
     void PumpMessages() override;

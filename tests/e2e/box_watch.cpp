@@ -79,10 +79,14 @@ std::uint64_t Now() {
 
 WatchedRun RunAnsweringBoxes(const std::wstring& application, const std::wstring& commandLine,
                              const std::wstring& directory, std::uint32_t timeLimitMs,
-                             const std::function<void(const Box&)>& onBox) {
+                             const std::function<void(const Box&)>& onBox, int showCommand) {
     WatchedRun run;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    if (showCommand >= 0) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(showCommand);
+    }
     PROCESS_INFORMATION created{};
     std::wstring line = commandLine;  // creation may write to it
     const ULONGLONG start = ::GetTickCount64();

@@ -30,10 +30,12 @@ inline constexpr std::uint32_t kNoTimeLimit = 0xFFFFFFFF;
 // Starts `application` with exactly `commandLine` in `directory` (empty: this process's own),
 // inheriting this process's environment. Each visible dialog box (class #32770) owned by the new
 // process is read, passed to `onBox` and answered with OK; returns once the process has ended,
-// or terminates it after `timeLimitMs`.
+// or terminates it after `timeLimitMs`. A `showCommand` of 0 or more is passed in its start-up
+// record, as a shortcut's Run setting is.
 WatchedRun RunAnsweringBoxes(const std::wstring& application, const std::wstring& commandLine,
                              const std::wstring& directory, std::uint32_t timeLimitMs,
-                             const std::function<void(const Box&)>& onBox = {});
+                             const std::function<void(const Box&)>& onBox = {},
+                             int showCommand = -1);
 
 // System time now, in FILETIME units (100 ns).
 std::uint64_t Now();

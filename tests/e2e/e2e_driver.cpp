@@ -88,6 +88,7 @@ struct Row {
     std::uint32_t child = kNoChild;  // how the probe starts its child, which sleeps and exits so
     std::uint32_t childSleepMs = 0;
     std::uint32_t childExit = 0;
+    int show = -1;  // the show command vantrel is started with, which the program must get
 };
 
 // clang-format off
@@ -128,8 +129,14 @@ const Row kRows[] = {
      L"\"{w}\\probe.exe\" .files\\run.exe", kNormal},
     {L"switches in any case among the arguments", L"{w}\\probe.exe -A /W /P:5", L"", Message::None,
      3, L"\"{w}\\probe.exe\" -A", kHigh, 0, 3},
-    {L"quoted argument restarts the text: .exe message", L"/p:3 {w}\\probe.exe \"a b\"", L"",
-     Message::NoExe, 87, nullptr, 0},
+    {L"quoted argument with a space stays one", L"/p:3 {w}\\probe.exe -i \"my talk.wav\" /w", L"",
+     Message::None, 0, L"\"{w}\\probe.exe\" -i \"my talk.wav\"", kNormal},
+    {L"quoted program path after the path is an argument",
+     L"/p:3 {w}\\probe.exe \"{w}\\sub\\inner.exe\"", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\" \"{w}\\sub\\inner.exe\"", kNormal},
+    {L"the show command reaches the program", L"/p:3 {w}\\probe.exe", L"", Message::None, 0,
+     L"\"{w}\\probe.exe\"", kNormal, 0, 0, Timing::Any, 0, 0, Hints::None, kNoChild, 0, 0,
+     SW_SHOWMINNOACTIVE},
     {L"quoted path with spaces", L"/p:3 \"{w}\\Dir With Space\\Probe Tool.exe\" -q", L"",
      Message::None, 0, L"\"{w}\\Dir With Space\\Probe Tool.exe\" -q", kNormal},
     {L"relative path found in the working folder", L"/p:3 probe.exe rel", L"", Message::None, 0,
@@ -445,6 +452,10 @@ void CheckRecord(const std::vector<std::wstring>& lines, const Row& row, const s
     checks.Expect(
         row.maskSeen == 0 || lines[3] == Hex(row.maskSeen),
         L"the " + who + L"'s affinity mask " + lines[3] + L", expected " + Hex(row.maskSeen));
+    // The show command vantrel was given, and none when it was given none.
+    const std::wstring shown = row.show < 0 ? L"0x0 0" : L"0x1 " + std::to_wstring(row.show);
+    checks.Expect(who != L"probe" || (lines.size() > 5 && lines[5] == shown),
+                  L"the probe's start-up flags and show command, expected " + shown);
 }
 
 struct Setup {
@@ -483,8 +494,8 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     const std::wstring commandLine =
         L"\"" + setup.vantrel + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     const bool kill = row.timing == Timing::EndedWhileWaiting;
-    const e2e::WatchedRun run = e2e::RunAnsweringBoxes(setup.vantrel, commandLine, directory,
-                                                       kill ? kKillAfterMs : kRunLimitMs);
+    const e2e::WatchedRun run = e2e::RunAnsweringBoxes(
+        setup.vantrel, commandLine, directory, kill ? kKillAfterMs : kRunLimitMs, {}, row.show);
     const bool probeDoneAtEnd = fs::exists(done);
     const bool childDoneAtEnd = fs::exists(childDone);
     if (!run.started) {

@@ -109,7 +109,8 @@ void RunLaunchRow(const LaunchRow& row, const fs::path& work, e2e::Suite& suite)
     }
     const bool setUpFails = row.controls.Any() && !row.created;
     const LaunchOutcome outcome = modVantrel::LaunchProgram(
-        platform, program, L"-x", 0x20, row.waitMode, 0, false, info, 50, controls);
+        platform,
+        {program, L"-x", 0x20, row.waitMode, modVantrel::kNoShowWindow, false, 50, controls}, info);
 
     checks.Expect((outcome.created != 0) == row.created,
                   L"created " + std::to_wstring(outcome.created) + L", error " +

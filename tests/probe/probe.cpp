@@ -8,8 +8,8 @@
 //               VANTREL_PROBE_<X>, and no other VANTREL_PROBE_ ones, so that a grandchild has
 //               settings of its own
 //   RECORD      file to write (UTF-16LE): command line, working directory, priority class,
-//               affinity mask and the error of starting the child (0: started, or none asked),
-//               one per line
+//               affinity mask, the error of starting the child (0: started, or none asked) and
+//               the start-up record's flags and show command, one per line
 //   SLEEP_MS    how long to sleep then (default 0)
 //   DONE        file to make, empty, once the sleep is over: tells a waiting test that the probe
 //               has reached its end
@@ -72,9 +72,14 @@ void Record(const std::wstring& path, DWORD childError) {
     DWORD_PTR processMask = 0;
     DWORD_PTR systemMask = 0;
     ::GetProcessAffinityMask(::GetCurrentProcess(), &processMask, &systemMask);
-    wchar_t settings[64];
-    std::swprintf(settings, 64, L"0x%lX\n0x%llX\n%lu\n", ::GetPriorityClass(::GetCurrentProcess()),
-                  static_cast<unsigned long long>(processMask), childError);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    ::GetStartupInfoW(&startup);
+    wchar_t settings[96];
+    std::swprintf(settings, 96, L"0x%lX\n0x%llX\n%lu\n0x%lX %u\n",
+                  ::GetPriorityClass(::GetCurrentProcess()),
+                  static_cast<unsigned long long>(processMask), childError, startup.dwFlags,
+                  startup.wShowWindow);
     const std::wstring text =
         std::wstring(::GetCommandLineW()) + L"\n" + directory + L"\n" + settings;
     const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
