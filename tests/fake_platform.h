@@ -36,17 +36,23 @@ class FakePlatform : public Platform {
     std::set<std::uint32_t> gone;        // ids of processes that can no longer be opened
     std::set<std::uint32_t> outsideJob;  // ids of processes that are not in the job
 
+    std::deque<std::uint32_t> parentWaits;  // the parent's, in order; then still running
+    std::uint32_t elevationError = 0;       // what starting elevated answers
+
     // What it saw.
     std::vector<std::string> calls;
     std::vector<std::wstring> messages;
     std::vector<std::wstring> lookups;
     std::vector<ProcessCreation> creations;
     std::set<Handle> openHandles;
+    std::vector<ElevatedStart> elevatedStarts;
 
     static inline Handle const kProcess = reinterpret_cast<Handle>(0x1000);
     static inline Handle const kThread = reinterpret_cast<Handle>(0x2000);
     static inline Handle const kJob = reinterpret_cast<Handle>(0x3000);
     static inline Handle const kPort = reinterpret_cast<Handle>(0x4000);
+    static inline Handle const kParent = reinterpret_cast<Handle>(0x5000);
+    static inline Handle const kElevated = reinterpret_cast<Handle>(0x6000);
     static constexpr std::uintptr_t kMembers = 0x100000;  // plus the id: a process opened by id
 
     std::wstring CommandText() override {
@@ -78,14 +84,15 @@ class FakePlatform : public Platform {
             return false;
         }
         info = {kProcess, kThread, 41, 42};
-        openHandles = {kProcess, kThread};
+        openHandles.insert({kProcess, kThread});
         return true;
     }
     std::uint32_t WaitForProcess(Handle process, std::uint32_t milliseconds) override {
-        std::uint32_t result = 0;
-        if (!waitResults.empty()) {
-            result = waitResults.front();
-            waitResults.pop_front();
+        std::uint32_t result = process == kParent ? kWaitTimeout : 0;
+        std::deque<std::uint32_t>& results = process == kParent ? parentWaits : waitResults;
+        if (!results.empty()) {
+            result = results.front();
+            results.pop_front();
         }
         calls.push_back("Wait(" + Name(process) + "," + std::to_string(milliseconds) +
                         ")=" + std::to_string(result));
@@ -172,6 +179,20 @@ class FakePlatform : public Platform {
         return job == kJob && outsideJob.count(id) == 0;
     }
 
+    std::uint32_t ProcessId() override { return 1234; }
+    std::wstring ModulePath() override { return L"c:\\vantrel\\vantrel.exe"; }
+    std::wstring CurrentDirectory() override { return L"d:\\work"; }
+    Handle OpenParent(std::uint32_t processId) override {
+        calls.push_back("OpenParent(" + std::to_string(processId) + ")");
+        return gone.count(processId) != 0 ? nullptr : *openHandles.insert(kParent).first;
+    }
+    std::uint32_t StartElevated(const ElevatedStart& start, Handle& process) override {
+        calls.push_back("StartElevated");
+        elevatedStarts.push_back(start);
+        process = elevationError != 0 ? nullptr : *openHandles.insert(kElevated).first;
+        return elevationError;
+    }
+
     int MessageCount() const { return static_cast<int>(messages.size()); }
 
   private:
@@ -186,6 +207,9 @@ class FakePlatform : public Platform {
         const auto value = reinterpret_cast<std::uintptr_t>(handle);
         if (value > kMembers) {
             return "member" + std::to_string(value - kMembers);
+        }
+        if (handle == kParent || handle == kElevated) {
+            return handle == kParent ? "parent" : "elevated";
         }
         return handle == kProcess  ? "process"
                : handle == kThread ? "thread"

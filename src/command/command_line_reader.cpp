@@ -126,6 +126,8 @@ bool ClassifyOption(std::wstring_view token, CommandLineRequest& request) {
         request.efficiency = true;
     } else if (StartsWithIgnoringCase(token, L"/a:")) {
         request.affinity = ReadAffinityMask(token.substr(3));
+    } else if (StartsWithIgnoringCase(token, L"/parent:")) {
+        request.parent = ReadProcessId(token.substr(8));
     } else {
         return false;
     }
@@ -264,6 +266,21 @@ std::uint64_t ReadAffinityMask(std::wstring_view text) {
         mask = mask << 4 | static_cast<std::uint64_t>(digit);
     }
     return mask;
+}
+
+std::uint32_t ReadProcessId(std::wstring_view text) {
+    constexpr std::size_t kMaxDigits = 10;
+    if (text.size() > kMaxDigits) {
+        return 0;
+    }
+    std::uint64_t id = 0;
+    for (const wchar_t c : text) {
+        if (c < L'0' || c > L'9') {
+            return 0;
+        }
+        id = id * 10 + static_cast<std::uint64_t>(c - L'0');
+    }
+    return id <= std::numeric_limits<std::uint32_t>::max() ? static_cast<std::uint32_t>(id) : 0;
 }
 
 CommandLineRequest ParseCommandLine(std::wstring_view text) {

@@ -19,6 +19,9 @@ struct CommandLineRequest {
     bool efficiency = false;  // "/e": efficiency mode
     // The mask of the last "/a:" token, 0 when its text is not a mask; none without such a token.
     std::optional<std::uint64_t> affinity;
+    // The process id of the last "/parent:" token, 0 when its text is not one; none without such
+    // a token.
+    std::optional<std::uint32_t> parent;
 };
 
 // Reads a priority number: blanks, tabs and line feeds are skipped; the longest leading decimal
@@ -29,6 +32,10 @@ std::int32_t ReadPriorityNumber(std::wstring_view text);
 // Reads an affinity mask: 1 to 16 hexadecimal digits in any case and nothing else. Any other text
 // gives 0, which names no processor, as a mask of zeros does.
 std::uint64_t ReadAffinityMask(std::wstring_view text);
+
+// Reads a process id: 1 to 10 decimal digits and nothing else, within 32 bits. Any other text
+// gives 0, which names no process that can be waited on.
+std::uint32_t ReadProcessId(std::wstring_view text);
 
 // Splits the text at every space and classifies each token. Up to the end of the program path (the
 // first token after which the collected text holds ".exe" and no quote is open), a token opening a

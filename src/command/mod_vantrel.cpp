@@ -2,7 +2,9 @@
 
 #include "command/command_line_reader.h"
 #include "command/text.h"
+#include "launch/elevation.h"
 #include "launch/launcher.h"
+#include "launch/owned_handle.h"
 
 namespace modVantrel {
 namespace {
@@ -54,7 +56,8 @@ void ShowUsage(Platform& platform, std::wstring_view message) {
 }
 
 int Main(Platform& platform) {
-    const CommandLineRequest request = ParseCommandLine(platform.CommandText());
+    const std::wstring commandText = platform.CommandText();
+    const CommandLineRequest request = ParseCommandLine(commandText);
     const std::wstring_view collected = TrimSpaces(request.collected);
 
     const std::optional<std::uint32_t> priorityClass = PriorityClassFor(request.selector);
@@ -73,6 +76,18 @@ int Main(Platform& platform) {
             return kExitInvalidParameter;
         }
         launch.controls.affinityMask = mask;
+    }
+
+    // Opened now and held to the end, so that the id cannot come to name another process.
+    OwnedHandle parent(platform);
+    if (request.parent) {
+        const std::uint32_t id = *request.parent;
+        parent.receive() = id != 0 ? platform.OpenParent(id) : nullptr;
+        if (parent.get() == nullptr || platform.WaitForProcess(parent.get(), 0) != kWaitTimeout) {
+            ShowUsage(platform, kParentMessage);
+            return kExitInvalidParameter;
+        }
+        launch.parent = parent.get();
     }
 
     constexpr std::wstring_view kExe = L".exe";
@@ -100,10 +115,21 @@ int Main(Platform& platform) {
     launch.showWindow = platform.ShowCommand();
     launch.pollInterval = kPollIntervalMs;
     ProcessInformation processInfo;
-    const LaunchOutcome outcome = LaunchProgram(platform, launch, processInfo);
+    LaunchOutcome outcome = LaunchProgram(platform, launch, processInfo);
+    // Only an ordinary run restarts itself elevated; the elevated run has a parent, so a program
+    // that it cannot start either is reported there and no third run follows.
+    if (outcome.created == 0 && outcome.error == kErrorElevationRequired && !request.parent) {
+        outcome = RunElevated(platform, commandText, launch.showWindow, kPollIntervalMs);
+        if (outcome.created != 0) {
+            return static_cast<int>(outcome.exitCode);  // the elevated run's status, as it is
+        }
+    }
     if (outcome.created == 0) {
         ShowUsage(platform, kLaunchMessage);
         return outcome.error != 0 ? static_cast<int>(outcome.error) : 1;  // never report success
+    }
+    if (outcome.parentEnded) {
+        return kExitProcessAborted;
     }
     return wait ? static_cast<int>(outcome.exitCode) : 0;
 }

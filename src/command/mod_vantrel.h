@@ -34,11 +34,14 @@ inline constexpr std::wstring_view kNoFileMessage = L"The specified file does no
 inline constexpr std::wstring_view kLaunchMessage = L"The specified program returned an error!";
 inline constexpr std::wstring_view kProcessorsMessage =
     L"The specified processors are not available!";
+inline constexpr std::wstring_view kParentMessage = L"The specified parent process is not running!";
 
 // Exit statuses besides the launched program's own (with "/w") and 0 (without it); a failed
 // launch exits with the system's error code for the failure.
 inline constexpr int kExitInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 inline constexpr int kExitFileNotFound = 2;       // ERROR_FILE_NOT_FOUND
+// The parent named by "/parent:" ended while Vantrel waited: the run was cut short.
+inline constexpr int kExitProcessAborted = 1067;  // ERROR_PROCESS_ABORTED
 
 inline constexpr std::uint32_t kPollIntervalMs = 1000;
 

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "command/text.h"
+#include "launch/owned_handle.h"
+#include "launch/poll_until.h"
 
 namespace modVantrel {
 namespace {
@@ -21,14 +23,6 @@ class BusyPointer {
   private:
     Platform& platform_;
 };
-
-// Closes a handle the launcher owns, if there is one, and forgets it.
-void CloseOwned(Platform& platform, Handle& handle) {
-    if (handle != nullptr) {
-        platform.CloseHandle(handle);
-        handle = nullptr;
-    }
-}
 
 // Owns the handles that creation puts into the record: closes the thread's, then the process's,
 // on every way out, and leaves the record without them.
@@ -58,23 +52,6 @@ std::wstring BuildCommandLine(std::wstring_view path, std::wstring_view argument
     line += arguments;
     return std::wstring(TrimSpaces(line));
 }
-
-// Owns one handle that the platform opened for the launcher, and closes it on every way out.
-class OwnedHandle {
-  public:
-    explicit OwnedHandle(Platform& platform, Handle handle = nullptr)
-        : platform_(platform), handle_(handle) {}
-    ~OwnedHandle() { CloseOwned(platform_, handle_); }
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-
-    Handle get() const { return handle_; }
-    Handle& receive() { return handle_; }  // for a call that hands out a new handle
-
-  private:
-    Platform& platform_;
-    Handle handle_;
-};
 
 // The program's process tree: a job that every process the program starts joins, and the port on
 // which the job reports each one. Closing the job ends every process still in it, so the tree
@@ -156,32 +133,29 @@ std::uint32_t SetUp(Platform& platform, const ProcessInformation& info,
     return error == 0 ? platform.ResumeThread(info.thread) : error;
 }
 
-// Waits in steps, handling pending window messages after every step, the last one included, so
-// that they wait at most one step. `ended` takes one step and tells whether the wait is over.
-template <typename Step>
-void PollUntil(Platform& platform, Step ended) {
-    bool over = false;
-    do {
-        over = ended();
-        platform.PumpMessages();
-    } while (!over);
-}
-
-void Wait(Platform& platform, Handle process, std::int16_t waitMode, std::uint32_t pollInterval,
-          Tree* tree, LaunchOutcome& outcome) {
+// A wait cut short by the parent's end leaves the exit code unread: the program may still run.
+void Wait(Platform& platform, Handle process, const LaunchRequest& request, Tree* tree,
+          LaunchOutcome& outcome) {
+    const std::uint32_t pollInterval = request.pollInterval;
     if (tree != nullptr) {
-        PollUntil(platform, [&] { return tree->Ended(pollInterval); });
-        outcome.exitCode = platform.ExitCodeOf(process);
+        outcome.parentEnded =
+            !PollUntil(platform, request.parent, [&] { return tree->Ended(pollInterval); });
+        if (!outcome.parentEnded) {
+            outcome.exitCode = platform.ExitCodeOf(process);
+        }
         return;
     }
-    switch (waitMode) {
+    switch (request.waitMode) {
         case kWaitNone:
             return;
         case kWaitPolling:
             // Any result but a time-out ends the wait, failures included.
-            PollUntil(platform, [&] {
+            outcome.parentEnded = !PollUntil(platform, request.parent, [&] {
                 return platform.WaitForProcess(process, pollInterval) != kWaitTimeout;
             });
+            if (outcome.parentEnded) {
+                return;
+            }
             break;
         case kWaitIdleThenEnd:
             platform.WaitForInputIdle(process);
@@ -228,8 +202,7 @@ LaunchOutcome LaunchProgram(Platform& platform, const LaunchRequest& request,
         return outcome;
     }
     outcome.created = 1;
-    Wait(platform, processInfo.process, request.waitMode, request.pollInterval,
-         controls.tree ? &tree : nullptr, outcome);
+    Wait(platform, processInfo.process, request, controls.tree ? &tree : nullptr, outcome);
     return outcome;
 }
 

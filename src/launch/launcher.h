@@ -30,6 +30,7 @@ struct LaunchOutcome {
     std::int32_t created = 0;    // nonzero when the program was created and set up and runs
     std::uint32_t error = 0;     // the system's error code of the creation or set-up that failed
     std::uint32_t exitCode = 0;  // the program's exit code when the wait saw its end
+    bool parentEnded = false;    // the wait stopped because the request's parent had ended
 };
 
 // Everything one launch is given.
@@ -44,6 +45,9 @@ struct LaunchRequest {
     bool inheritHandles = false;
     std::uint32_t pollInterval = 1000;  // milliseconds a step of a polling wait lasts at most
     ProcessControls controls;
+    // A process whose end ends a polling or tree wait (the tree then ends with the job); none when
+    // null. The caller owns it.
+    Handle parent = nullptr;
 };
 
 // Creates the process as `request` says, applies its controls, waits per its wait mode, and

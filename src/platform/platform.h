@@ -51,6 +51,18 @@ struct ProcessCreation {
 
 enum class FatalKind { Overflow, OutOfMemory };
 
+// ERROR_ELEVATION_REQUIRED: the program's manifest asks for administrator rights.
+inline constexpr std::uint32_t kErrorElevationRequired = 740;
+
+// What starting a program elevated is given: "runas", with this show command (kNoShowWindow: the
+// normal one).
+struct ElevatedStart {
+    std::wstring path;
+    std::wstring parameters;
+    std::wstring directory;
+    std::int32_t showWindow = kNoShowWindow;
+};
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -105,6 +117,17 @@ class Platform {
     // not be opened. The caller closes it.
     virtual Handle OpenProcessForSettings(std::uint32_t processId) = 0;
     virtual bool IsProcessInJob(Handle process, Handle job) = 0;
+
+    // Vantrel itself: its process id, its executable's full path, and the current directory.
+    virtual std::uint32_t ProcessId() = 0;
+    virtual std::wstring ModulePath() = 0;
+    virtual std::wstring CurrentDirectory() = 0;
+    // A process by id, open for waiting on it alone; null when there is none by that id or it may
+    // not be opened. The caller closes it.
+    virtual Handle OpenParent(std::uint32_t processId) = 0;
+    // Starts a program elevated, after the user's consent; 0 with its process, the caller's to
+    // close, in `process`, or the error code (ERROR_CANCELLED when the user declined).
+    virtual std::uint32_t StartElevated(const ElevatedStart& start, Handle& process) = 0;
 };
 
 }  // namespace modVantrel

@@ -33,6 +33,12 @@ class Win32Platform : public Platform {
     bool JobIsEmpty(Handle job) override;
     Handle OpenProcessForSettings(std::uint32_t processId) override;
     bool IsProcessInJob(Handle process, Handle job) override;
+    // In win32_elevation.cpp.
+    std::uint32_t ProcessId() override;
+    std::wstring ModulePath() override;
+    std::wstring CurrentDirectory() override;
+    Handle OpenParent(std::uint32_t processId) override;
+    std::uint32_t StartElevated(const ElevatedStart& start, Handle& process) override;
 };
 
 }  // namespace modVantrel

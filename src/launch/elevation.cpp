@@ -1,0 +1,48 @@
+#include "launch/elevation.h"
+
+#include <string>
+
+#include "launch/owned_handle.h"
+#include "launch/poll_until.h"
+
+namespace modVantrel {
+namespace {
+
+// The decimal digits of a number; by hand, since std::to_wstring would bring a formatted-print
+// runtime of some 25 KB into the MinGW build.
+std::wstring Decimal(std::uint32_t value) {
+    std::wstring digits;
+    do {
+        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + value % 10));
+        value /= 10;
+    } while (value != 0);
+    return digits;
+}
+
+}  // namespace
+
+LaunchOutcome RunElevated(Platform& platform, std::wstring_view commandText,
+                          std::int32_t showWindow, std::uint32_t pollInterval) {
+    ElevatedStart start;
+    start.path = platform.ModulePath();
+    // The elevated run ends with this one, and never starts a third: a run with a parent does not.
+    start.parameters = L"/parent:" + Decimal(platform.ProcessId()) + L' ';
+    start.parameters += commandText;
+    start.directory = platform.CurrentDirectory();
+    start.showWindow = showWindow;
+
+    LaunchOutcome outcome;
+    OwnedHandle elevated(platform);
+    outcome.error = platform.StartElevated(start, elevated.receive());
+    if (outcome.error != 0) {
+        return outcome;
+    }
+    outcome.created = 1;
+    PollUntil(platform, nullptr, [&] {
+        return platform.WaitForProcess(elevated.get(), pollInterval) != kWaitTimeout;
+    });
+    outcome.exitCode = platform.ExitCodeOf(elevated.get());
+    return outcome;
+}
+
+}  // namespace modVantrel
