@@ -22,6 +22,7 @@ struct ReaderCase {
     bool tree = false;
     bool efficiency = false;
     std::optional<std::uint64_t> affinity = std::nullopt;
+    std::optional<std::uint32_t> parent = std::nullopt;
 };
 
 void PrintTo(const ReaderCase& c, std::ostream* os) {
@@ -39,6 +40,7 @@ TEST_P(ReaderTest, ReadsRequest) {
     EXPECT_EQ(request.tree, c.tree);
     EXPECT_EQ(request.efficiency, c.efficiency);
     EXPECT_EQ(request.affinity, c.affinity);
+    EXPECT_EQ(request.parent, c.parent);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -86,7 +88,15 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{L"/tx /e: /a a.exe", false, 0, L"/tx /e: /a a.exe "},
         ReaderCase{L"/a:zz /a:1 a.exe", false, 0, L"a.exe ", false, false, 1},
         ReaderCase{L"/a:1 /a:zz a.exe", false, 0, L"a.exe ", false, false, 0},
-        ReaderCase{L"/a: a.exe", false, 0, L"a.exe ", false, false, 0}));
+        ReaderCase{L"/a: a.exe", false, 0, L"a.exe ", false, false, 0},
+        // "/parent:" too: 1 to 10 decimal digits within 32 bits, else 0; the last one counts.
+        ReaderCase{L"/Parent:0042 a.exe", false, 0, L"a.exe ", false, false, {}, 42},
+        ReaderCase{L"/PARENT:4294967295 a.exe", false, 0, L"a.exe ", false, false, {}, ~0U},
+        ReaderCase{L"/parent:4294967296 a.exe", false, 0, L"a.exe ", false, false, {}, 0},
+        ReaderCase{L"/parent:00000000001 a.exe", false, 0, L"a.exe ", false, false, {}, 0},
+        ReaderCase{L"/parent:7 /parent:+1 a.exe", false, 0, L"a.exe ", false, false, {}, 0},
+        ReaderCase{L"/parent: /parent:1x a.exe", false, 0, L"a.exe ", false, false, {}, 0},
+        ReaderCase{L"a.exe /parent:7", false, 0, L"a.exe /parent:7"}));
 
 struct MaskCase {
     const wchar_t* text;

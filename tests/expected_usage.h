@@ -13,6 +13,7 @@ inline constexpr std::wstring_view kNoFileMessage = L"The specified file does no
 inline constexpr std::wstring_view kLaunchMessage = L"The specified program returned an error!";
 inline constexpr std::wstring_view kProcessorsMessage =
     L"The specified processors are not available!";
+inline constexpr std::wstring_view kParentMessage = L"The specified parent process is not running!";
 
 inline constexpr std::wstring_view kUsageAfterMessage =
     L"\r\n"

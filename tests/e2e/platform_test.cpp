@@ -135,6 +135,23 @@ void RunLaunchRow(const LaunchRow& row, const fs::path& work, e2e::Suite& suite)
     suite.Report(row.name, checks);
 }
 
+// The restart's primitive: Wine starts "runas" as a plain launch, which gives a process handle
+// to wait on and read the exit code of. The normal launches above never load shell32.
+void RunElevatedStart(const fs::path& work, e2e::Suite& suite) {
+    e2e::Checks checks;
+    checks.Expect(::GetModuleHandleW(L"shell32.dll") == nullptr, L"shell32 loaded before");
+    modVantrel::Win32Platform platform;
+    Handle process = nullptr;
+    const std::uint32_t error =
+        platform.StartElevated({(work / L"probe.exe").wstring(), L"-x", work.wstring()}, process);
+    checks.Expect(error == 0 && ::WaitForSingleObject(process, 10000) == WAIT_OBJECT_0 &&
+                      platform.ExitCodeOf(process) == 7,
+                  L"error " + std::to_wstring(error) + L", or no exit code 7 seen");
+    ::CloseHandle(process);
+    checks.Expect(platform.CurrentDirectory() == work.wstring(), L"current directory");
+    suite.Report(L"starting elevated gives a process to wait for", checks);
+}
+
 struct LookupRow {
     const wchar_t* pattern;  // relative ones are taken from the work folder
     const wchar_t* found;
@@ -204,6 +221,7 @@ int wmain(int argc, wchar_t** argv) {
     for (const LaunchRow& row : kLaunchRows) {
         RunLaunchRow(row, work, suite);
     }
+    RunElevatedStart(work, suite);
     RunLookupRows(work, suite);
 
     ::SetCurrentDirectoryW(temp);
