@@ -1,7 +1,8 @@
 // The whole run, Main over the recording fake, checked against the independent model.
 //
 // Input: UTF-16 command text, low byte first, then two bytes that script the platform:
-//   second-to-last byte: the creation error code, or the launched program's exit code;
+//   second-to-last byte: the creation error code (255: 740, which restarts Vantrel elevated), or
+//              the launched (or elevated) program's exit code;
 //   last byte: bit 0 the file lookup finds the file, bit 1 process creation succeeds,
 //              bits 2-4 how many timed-out waits come before the program (or its tree) ends,
 //              bit 5 the system offers processor 0 alone (else all 64),
@@ -45,7 +46,7 @@ void Execute(const Script& script, Run& run) {
     fake.commandText = script.text;
     fake.findsEveryFile = script.lookupFinds;
     fake.startSucceeds = script.startSucceeds;
-    fake.startError = script.code;
+    fake.startError = script.code == 0xFF ? modVantrel::kErrorElevationRequired : script.code;
     fake.exitCode = script.code;
     fake.waitResults.assign(script.timeouts, modVantrel::kWaitTimeout);
     fake.jobMessages.assign(script.timeouts, {modVantrel::kWaitTimeout, {}});
@@ -121,8 +122,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const bool maskFits =
         !model.affinityText || (mask && *mask != 0 && (*mask & ~script.systemMask) == 0);
-    const bool lookupRuns =
-        priorityClass && maskFits && exeEnd != 0 && path.find(L'"') == std::wstring::npos;
+    const bool parentFits = !model.parentText || vantrel_fuzz::ModelProcessId(*model.parentText);
+    const bool parentChecked = model.parentText && parentFits && priorityClass && maskFits;
+    const bool lookupRuns = priorityClass && maskFits && parentFits && exeEnd != 0 &&
+                            path.find(L'"') == std::wstring::npos;
     const bool setUp = model.tree || model.efficiency || model.affinityText;
     // A set-up step fails only where it is taken.
     const std::string failing = script.failing != nullptr ? script.failing : "";
@@ -133,9 +136,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every run ends in one launch or in exactly one usage box, never both.
     const bool created = !fake.creations.empty() && script.startSucceeds;
     const bool launched = created && !setUpFails;
+    const bool restarted = !fake.creations.empty() && !script.startSucceeds &&
+                           script.code == 0xFF && !model.parentText;
     Check(fake.messages.size() <= 1, "at most one usage box per run");
     Check(fake.creations.size() <= 1, "at most one process creation per run");
-    Check(launched != (fake.messages.size() == 1), "a run ends in a launch or in one usage box");
+    Check((launched || restarted) != (fake.messages.size() == 1),
+          "a run ends in a launch, a restart or in one usage box");
+    Check(CountCalls(fake, "StartElevated") == (restarted ? 1U : 0U) &&
+              (!restarted || fake.elevatedStarts[0].parameters == L"/parent:1234 " + script.text),
+          "only 740 restarts, only without a parent, with the own id and the text as given");
     Check(fake.lookups.size() == (lookupRuns ? 1U : 0U), "the file is looked up once, when due");
 
     if (!priorityClass) {
@@ -146,6 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (!maskFits) {
         CheckMessage(fake, L"The specified processors are not available!");
         Check(run.status == 87, "the processors message exits with 87");
+    } else if (!parentFits) {
+        CheckMessage(fake, L"The specified parent process is not running!");
+        Check(run.status == 87, "the parent message exits with 87");
     } else if (exeEnd == 0) {
         CheckMessage(fake, L"The no \".EXE\" file specified!");
         Check(run.status == 87, "the .EXE message exits with 87");
@@ -178,9 +190,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (launched) {
             Check(run.status == (waits ? static_cast<int>(script.code) : 0),
                   "a launch exits with the program's code under /w or /t, else 0");
+        } else if (restarted) {
+            Check(run.status == static_cast<int>(script.code),
+                  "a restart exits as the elevated run");
         } else {
             CheckMessage(fake, L"The specified program returned an error!");
-            const int error = script.code != 0 ? static_cast<int>(script.code) : created ? 5 : 1;
+            const int code = !created && script.code == 0xFF ? 740 : static_cast<int>(script.code);
+            const int error = code != 0 ? code : created ? 5 : 1;
             Check(run.status == error, "a failed launch exits with the failed step's error");
         }
         Check(CountCalls(fake, "Terminate(process") == (created && setUpFails ? 1U : 0U),
@@ -213,10 +229,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t steps = launched && waits ? script.timeouts + 1 : 0;
     const std::size_t processWaits = model.tree ? 0 : steps;
     Check(CountCalls(fake, "Wait(process,1000)=") == processWaits, "one timed wait per poll");
-    Check(CountCalls(fake, "Wait(") == processWaits, "no other waits");
+    const std::size_t elevatedSteps = restarted ? script.timeouts + 1 : 0;
+    Check(CountCalls(fake, "Wait(elevated,1000)=") == elevatedSteps, "the restart polls as /w");
+    Check(CountCalls(fake, "Wait(parent,0)=258") ==
+              (parentChecked ? std::max<std::size_t>(steps, 1) : 0),
+          "the parent is tested once before the launch and after every step but the last");
+    Check(
+        CountCalls(fake, "Wait(") == processWaits + elevatedSteps + CountCalls(fake, "Wait(parent"),
+        "no other waits");
     Check(CountCalls(fake, "JobMessage(port,1000)=") == steps - processWaits,
           "one step on the port per poll of the tree");
-    Check(CountCalls(fake, "Pump") == steps, "messages are pumped after every wait");
+    Check(CountCalls(fake, "Pump") == steps + elevatedSteps,
+          "messages are pumped after every wait");
 
     // The arguments never carry the /w and /p: tokens that the reader consumed.
     if (std::any_of(model.tokens.begin(), model.tokens.end(),

@@ -54,6 +54,7 @@ struct ModelRequest {
     bool tree = false;
     bool efficiency = false;
     std::optional<std::wstring> affinityText;  // after "/a:" in the last such token
+    std::optional<std::wstring> parentText;    // after "/parent:" in the last such token
 };
 
 inline bool OnlySpaces(const std::wstring& text) {
@@ -108,6 +109,11 @@ inline ModelRequest ModelParse(const std::wstring& text) {
         } else if (OnlySpaces(model.collected) && n >= 3 && t[0] == L'/' && IsLetter(t[1], 'a') &&
                    t[2] == L':') {
             model.affinityText = t.substr(3);
+            token.isSwitch = true;
+        } else if (OnlySpaces(model.collected) && n >= 8 && t[0] == L'/' && IsLetter(t[1], 'p') &&
+                   IsLetter(t[2], 'a') && IsLetter(t[3], 'r') && IsLetter(t[4], 'e') &&
+                   IsLetter(t[5], 'n') && IsLetter(t[6], 't') && t[7] == L':') {
+            model.parentText = t.substr(8);
             token.isSwitch = true;
         } else if (n == 1 && t[0] == L'"') {
             // A lone quote adds nothing.
@@ -271,6 +277,15 @@ inline std::optional<std::uint64_t> ModelAffinityMask(const std::wstring& text) 
         mask = mask * 16 + digit;
     }
     return mask;
+}
+
+// The process id a parent text names: 1 to 10 decimal digits within 32 bits, else 0.
+inline std::uint32_t ModelProcessId(const std::wstring& text) {
+    if (text.empty() || text.size() > 10 || text.find_first_not_of(L"0123456789") != text.npos) {
+        return 0;
+    }
+    const unsigned long long id = std::stoull(std::string(text.begin(), text.end()));
+    return id <= UINT32_MAX ? static_cast<std::uint32_t>(id) : 0;
 }
 
 inline std::wstring TrimBlanks(const std::wstring& text) {
