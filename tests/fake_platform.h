@@ -192,7 +192,6 @@ class FakePlatform : public Platform {
         process = elevationError != 0 ? nullptr : *openHandles.insert(kElevated).first;
         return elevationError;
     }
-
     int MessageCount() const { return static_cast<int>(messages.size()); }
 
   private:

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -26,6 +25,8 @@ struct FlowCase {
     const wchar_t* commandLine;
     std::uint32_t creationFlags;
     std::uint64_t systemMask = 0xFF;  // the processors the system offers
+    std::uint32_t startError = 0;     // creation fails with it; 740 restarts Vantrel elevated
+    std::uint32_t elevationError = 0;
 };
 
 void PrintTo(const FlowCase& c, std::ostream* os) {
@@ -41,7 +42,15 @@ TEST_P(FlowTest, ShowsOrLaunches) {
     platform.files.insert(c.files.begin(), c.files.end());
     platform.exitCode = 42;
     platform.systemMask = c.systemMask;
+    platform.startSucceeds = c.startError == 0;
+    platform.startError = c.startError;
+    platform.elevationError = c.elevationError;
     platform.gone = {13};
+    // Each wait takes two steps; a parent runs when checked and has ended by the first step.
+    platform.waitResults = {kWaitTimeout};
+    platform.jobMessages = {{kWaitTimeout, {}}};
+    platform.jobEmpty = {false};
+    platform.parentWaits = {kWaitTimeout, 0};
 
     EXPECT_EQ(Main(platform), c.exitStatus);
 
@@ -61,6 +70,11 @@ TEST_P(FlowTest, ShowsOrLaunches) {
     } else {
         EXPECT_TRUE(platform.creations.empty());
     }
+    for (const ElevatedStart& start : platform.elevatedStarts) {
+        EXPECT_EQ(
+            start.path + L'|' + start.parameters + L'|' + start.directory,
+            L"c:\\vantrel\\vantrel.exe|/parent:1234 " + std::wstring(c.commandText) + L"|d:\\work");
+    }
     EXPECT_TRUE(platform.openHandles.empty());
 }
 
@@ -69,6 +83,7 @@ const wchar_t* const kNoExe = kNoExeMessage.data();
 const wchar_t* const kNoFile = kNoFileMessage.data();
 const wchar_t* const kProcessors = kProcessorsMessage.data();
 const wchar_t* const kParent = kParentMessage.data();
+const wchar_t* const kLaunch = kLaunchMessage.data();
 
 INSTANTIATE_TEST_SUITE_P(
     Checks, FlowTest,
@@ -166,7 +181,17 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L"/parent:13 /p:3 a.exe", {L"a.exe"}, kParent, 87, nullptr, nullptr, 0},
         FlowCase{L"/parent:x /p:3 x", {}, kParent, 87, nullptr, nullptr, 0},
         FlowCase{L"/a:0 /parent:x /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
-        FlowCase{L"/w /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x20},
+        // clang-format off
+        FlowCase{L"/w /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x20},
+        FlowCase{L"/parent:7 /t /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x24},
+        FlowCase{L"/parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x20},
+        // 740 restarts elevated; the status is the elevated run's, whatever the options.
+        FlowCase{L" /p:3  a.exe  \"x\" ", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\" \"x\"", 0x20, 0xFF, 740},
+        FlowCase{L"/w /p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740},
+        FlowCase{L"/p:3 a.exe", {L"a.exe"}, kLaunch, 1223, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740, 1223},
+        FlowCase{L"/p:3 a.exe", {L"a.exe"}, kLaunch, 2, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740, 2},
+        FlowCase{L"/parent:7 /w /p:3 a.exe", {L"a.exe"}, kLaunch, 740, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740},
+        // clang-format on
         // After the path they are the program's arguments.
         FlowCase{L"/p:3 a.exe /t /a:zz /e",
                  {L"a.exe"},
@@ -234,67 +259,6 @@ TEST(FlowTest, FailedSetUpShowsTheLaunchMessageAndExitsWithItsError) {
     ASSERT_EQ(platform.MessageCount(), 1);
     EXPECT_EQ(platform.messages[0], UsageText(kLaunchMessage));
     EXPECT_TRUE(platform.openHandles.empty());
-}
-
-// Runs that restart elevated, or that a parent cuts short: what follows the program's creation.
-struct OutcomeCase {
-    const wchar_t* commandText;
-    std::uint32_t startError;      // 0: creation succeeds
-    std::uint32_t elevationError;  // what starting elevated answers
-    int exitStatus;
-    std::vector<std::string> after;
-};
-
-TEST(FlowTest, RestartsElevatedOrStopsWithTheParent) {
-    const std::vector<std::string> elevated = {
-        "BusyOff", "StartElevated",      "Wait(elevated,1000)=258", "Pump", "Wait(elevated,1000)=0",
-        "Pump",    "ExitCode(elevated)", "Close(elevated)"};
-    // clang-format off
-    const OutcomeCase cases[] = {
-        {L" /p:3  \"c:\\a.exe\"  -x ", 740, 0, 42, elevated},
-        {L"/w /p:3 c:\\a.exe", 740, 0, 42, elevated},
-        {L"/p:3 c:\\a.exe", 740, 1223, 1223, {"BusyOff", "StartElevated", "ShowMessage"}},
-        {L"/p:3 c:\\a.exe", 740, 2, 2, {"BusyOff", "StartElevated", "ShowMessage"}},
-        {L"/parent:7 /w /p:3 c:\\a.exe", 740, 0, 740, {"BusyOff", "ShowMessage", "Close(parent)"}},
-        // The parent's end stops the wait; the program runs on, or with "/t" the job's end ends it.
-        {L"/parent:7 /w /p:3 c:\\a.exe", 0, 0, 1067, {"Wait(process,1000)=258", "Wait(parent,0)=0",
-         "Pump", "Close(thread)", "Close(process)", "BusyOff", "Close(parent)"}},
-        {L"/parent:7 /t /p:3 c:\\a.exe", 0, 0, 1067, {"CreateTreeJob", "Assign(job,process)",
-         "SetPriority(process,32)", "Resume(thread)", "JobMessage(port,1000)=258",
-         "JobIsEmpty(job)=0", "Wait(parent,0)=0", "Pump", "Close(port)", "Close(job)",
-         "Close(thread)", "Close(process)", "BusyOff", "Close(parent)"}},
-    };
-    // clang-format on
-    for (const OutcomeCase& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(std::wstring(c.commandText)));
-        FakePlatform platform;
-        platform.commandText = c.commandText;
-        platform.files = {L"c:\\a.exe"};
-        platform.showCommand = 7;
-        platform.startSucceeds = c.startError == 0;
-        platform.startError = c.startError;
-        platform.elevationError = c.elevationError;
-        platform.waitResults = {kWaitTimeout};
-        platform.parentWaits = {kWaitTimeout, 0};  // running when checked, then ended
-        platform.jobMessages = {{kWaitTimeout, {}}};
-        platform.jobEmpty = {false};
-        platform.exitCode = 42;
-
-        EXPECT_EQ(Main(platform), c.exitStatus);
-        const auto created =
-            std::find(platform.calls.begin(), platform.calls.end(), "StartProcess");
-        EXPECT_EQ(std::vector<std::string>(created + 1, platform.calls.end()), c.after);
-        for (const ElevatedStart& start : platform.elevatedStarts) {
-            EXPECT_EQ(start.path, L"c:\\vantrel\\vantrel.exe");
-            EXPECT_EQ(start.parameters, L"/parent:1234 " + std::wstring(c.commandText));
-            EXPECT_EQ(start.directory, L"d:\\work");
-            EXPECT_EQ(start.showWindow, 7);
-        }
-        for (const std::wstring& message : platform.messages) {
-            EXPECT_EQ(message, UsageText(kLaunchMessage));
-        }
-        EXPECT_TRUE(platform.openHandles.empty());
-    }
 }
 
 TEST(UsageTextTest, IsExactToTheByte) {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <objbase.h>
 #include <shellapi.h>
 
 namespace modVantrel {
@@ -18,6 +19,42 @@ std::uint32_t ErrorOfLastCall() {
     const DWORD error = ::GetLastError();
     return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
 }
+
+// A function of a system DLL, found at run time so that no executable imports the DLL and only the
+// path that needs it maps it; null when it is missing. The DLL stays loaded: the shell and COM may
+// leave threads of their own running in it. Both are known DLLs, so always the system's copies.
+template <typename Function>
+Function SystemFunction(const wchar_t* dll, const char* name) {
+    const HMODULE module = ::LoadLibraryW(dll);
+    const FARPROC found = module != nullptr ? ::GetProcAddress(module, name) : nullptr;
+    // Through the generic function type, which GCC lets convert to any other without a warning.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
+// COM on this thread for as long as it lives, as ShellExecuteEx asks of its callers: the shell
+// may hand the call to extensions that COM activates. Without it the call is still made.
+class ComApartment {
+  public:
+    ComApartment() {
+        using Initialize = HRESULT(WINAPI*)(LPVOID, DWORD);
+        const auto initialize = SystemFunction<Initialize>(L"ole32.dll", "CoInitializeEx");
+        initialized_ =
+            initialize != nullptr &&
+            SUCCEEDED(initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    }
+    ~ComApartment() {
+        using Uninitialize = void(WINAPI*)();
+        const auto uninitialize = SystemFunction<Uninitialize>(L"ole32.dll", "CoUninitialize");
+        if (initialized_ && uninitialize != nullptr) {
+            uninitialize();
+        }
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+  private:
+    bool initialized_ = false;
+};
 
 }  // namespace
 
@@ -52,16 +89,12 @@ Handle Win32Platform::OpenParent(std::uint32_t processId) {
 }
 
 std::uint32_t Win32Platform::StartElevated(const ElevatedStart& start, Handle& process) {
-    // Found at run time, so that no executable imports shell32 and only this path maps it. It
-    // stays loaded: the shell may leave threads of its own running in it. A known DLL, so it is
-    // always the system's copy.
-    const HMODULE shell = ::LoadLibraryW(L"shell32.dll");
-    const FARPROC found = shell != nullptr ? ::GetProcAddress(shell, "ShellExecuteExW") : nullptr;
-    if (found == nullptr) {
+    const ComApartment com;
+    using ShellExecuteEx = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+    const auto execute = SystemFunction<ShellExecuteEx>(L"shell32.dll", "ShellExecuteExW");
+    if (execute == nullptr) {
         return ErrorOfLastCall();
     }
-    using ShellExecuteEx = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
-    const auto execute = reinterpret_cast<ShellExecuteEx>(reinterpret_cast<void (*)()>(found));
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // Synchronous, with the process handle, and with no error box: Vantrel reports the failure.

@@ -467,18 +467,15 @@ void CheckRecord(const std::vector<std::wstring>& lines, const Row& row, const s
                   L"the probe's start-up flags and show command, expected " + shown);
 }
 
-// The probe as a parent that ends after `sleepMs`, writing none of the row's files.
+// The probe as a parent that ends after `sleepMs`; its environment has nothing else of the probe's.
 HANDLE StartParent(const fs::path& probe, std::uint32_t sleepMs) {
-    for (const wchar_t* name : {L"RECORD", L"DONE", L"START_CHILD", L"RECORD_AFTER_MS"}) {
-        ::SetEnvironmentVariableW((L"VANTREL_PROBE_" + std::wstring(name)).c_str(), nullptr);
-    }
-    ::SetEnvironmentVariableW(L"VANTREL_PROBE_SLEEP_MS", std::to_wstring(sleepMs).c_str());
+    std::wstring environment = L"VANTREL_PROBE_SLEEP_MS=" + std::to_wstring(sleepMs) + L'\0';
     std::wstring line = L"\"" + probe.wstring() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION created{};
-    ::CreateProcessW(probe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                     &startup, &created);
+    ::CreateProcessW(probe.c_str(), line.data(), nullptr, nullptr, FALSE,
+                     CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &created);
     ::CloseHandle(created.hThread);
     return created.hProcess;
 }
