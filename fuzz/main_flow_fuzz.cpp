@@ -1,8 +1,7 @@
 // The whole run, Main over the recording fake, checked against the independent model.
 //
 // Input: UTF-16 command text, low byte first, then two bytes that script the platform:
-//   second-to-last byte: the creation error code (255: 740, which restarts Vantrel elevated), or
-//              the launched (or elevated) program's exit code;
+//   second-to-last byte: the creation error code (255 stands for 740), or the exit code;
 //   last byte: bit 0 the file lookup finds the file, bit 1 process creation succeeds,
 //              bits 2-4 how many timed-out waits come before the program (or its tree) ends,
 //              bit 5 the system offers processor 0 alone (else all 64),

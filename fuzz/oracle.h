@@ -280,11 +280,10 @@ inline std::optional<std::uint64_t> ModelAffinityMask(const std::wstring& text) 
 }
 
 // The process id a parent text names: 1 to 10 decimal digits within 32 bits, else 0.
-inline std::uint32_t ModelProcessId(const std::wstring& text) {
-    if (text.empty() || text.size() > 10 || text.find_first_not_of(L"0123456789") != text.npos) {
-        return 0;
-    }
-    const unsigned long long id = std::stoull(std::string(text.begin(), text.end()));
+inline std::uint32_t ModelProcessId(const std::wstring& t) {
+    const bool digits =
+        !t.empty() && t.size() <= 10 && t.find_first_not_of(L"0123456789") == t.npos;
+    const unsigned long long id = digits ? std::stoull(std::string(t.begin(), t.end())) : 0;
     return id <= UINT32_MAX ? static_cast<std::uint32_t>(id) : 0;
 }
 

@@ -24,10 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto mask = vantrel_fuzz::ModelAffinityMask(*model.affinityText);
         Check(*request.affinity == mask.value_or(0), "the last /a: names a mask of hex digits");
     }
-    Check(request.parent == (model.parentText ? std::optional<std::uint32_t>(
-                                                    vantrel_fuzz::ModelProcessId(*model.parentText))
-                                              : std::nullopt),
-          "the last /parent: before the program path names 1 to 10 digits within 32 bits");
     if (!model.priorityText) {
         Check(request.selector == 0, "selector stays 0 without a /p: token");
     } else {

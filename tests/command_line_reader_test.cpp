@@ -94,7 +94,6 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{L"/PARENT:4294967295 a.exe", false, 0, L"a.exe ", false, false, {}, ~0U},
         ReaderCase{L"/parent:7 /parent:4294967296 a.exe", false, 0, L"a.exe ", false, false, {}, 0},
         ReaderCase{L"/parent:00000000001 a.exe", false, 0, L"a.exe ", false, false, {}, 0},
-        ReaderCase{L"/parent:+1 a.exe", false, 0, L"a.exe ", false, false, {}, 0},
         ReaderCase{L"a.exe /parent:7", false, 0, L"a.exe /parent:7"}));
 
 struct MaskCase {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -54,7 +55,7 @@ enum class Timing {
     EndsAfterChild,
     EndsWhileChildRuns,
     EndedWhileWaiting,
-    ParentEndsWhileWaiting  // {parent}, a process that ends while vantrel waits, ends the tree
+    ParentEndsWhileWaiting  // as vantrel's parent ends while it waits
 };
 
 constexpr int kLaunchError = -1;  // the status is the error CreateProcessW gives for the program
@@ -253,7 +254,7 @@ constexpr std::uint64_t kSoonAfterMs = 2000;         // generous: the wait sees 
 constexpr std::uint32_t kKillAfterMs = 3000;         // when the driver ends vantrel while it waits
 constexpr std::uint32_t kChildRecordAfterMs = 1000;  // time for vantrel to hear of the child
 constexpr std::uint32_t kChildStartAfterMs = 500;    // by then vantrel has heard of the probe
-constexpr std::uint32_t kParentLivesMs = 3000;       // {parent} ends while vantrel waits
+constexpr std::uint32_t kParentLivesMs = 3000;
 
 std::wstring Replace(std::wstring text, std::wstring_view from, std::wstring_view to) {
     for (std::size_t at = text.find(from); at != std::wstring::npos;
@@ -489,10 +490,10 @@ struct Setup {
 void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     e2e::Checks checks;
     const std::wstring work = setup.work.wstring();
-    // Held to the row's end, so that an ended parent's id names no other process meanwhile.
-    const std::wstring_view given(row.arguments);
-    const bool ended = given.find(L"{ended}") != given.npos;
-    const HANDLE parent = ended || given.find(L"{parent}") != given.npos
+    // {parent} lives on while vantrel waits; {ended} has ended, its handle held to the row's end
+    // so that its id names no other process meanwhile.
+    const bool ended = std::wcsstr(row.arguments, L"{ended}") != nullptr;
+    const HANDLE parent = ended || std::wcsstr(row.arguments, L"{parent}")
                               ? StartParent(setup.work / L"probe.exe", ended ? 0 : kParentLivesMs)
                               : nullptr;
     ::WaitForSingleObject(parent, ended ? kRunLimitMs : 0);
