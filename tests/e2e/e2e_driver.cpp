@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -24,7 +23,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum class Message { None, Priority, Processors, NoExe, NoFile, Launch, Parent };
+enum class Message { None, Priority, Processors, NoExe, NoFile, Launch };
 
 std::wstring_view MessageText(Message message) {
     switch (message) {
@@ -38,8 +37,6 @@ std::wstring_view MessageText(Message message) {
             return expected::kNoFileMessage;
         case Message::Launch:
             return expected::kLaunchMessage;
-        case Message::Parent:
-            return expected::kParentMessage;
         case Message::None:
             break;
     }
@@ -54,8 +51,7 @@ enum class Timing {
     EndsWhileProbeRuns,
     EndsAfterChild,
     EndsWhileChildRuns,
-    EndedWhileWaiting,
-    ParentEndsWhileWaiting  // as vantrel's parent ends while it waits
+    EndedWhileWaiting
 };
 
 constexpr int kLaunchError = -1;  // the status is the error CreateProcessW gives for the program
@@ -237,11 +233,6 @@ const Row kRows[] = {
     {L"/t /e: a hint for each process of the tree", L"/t /e /p:3 {w}\\probe.exe", L"",
      Message::None, 0, L"\"{w}\\probe.exe\"", kSuspended | kNormal, 1000, 0, Timing::EndsAfterChild,
      0, 0, Hints::AlsoForChild, kDetached, 1000},
-    {L"/parent: that ends stops the wait and ends the tree", L"/t /parent:{parent} /p:3 {w}\\probe.exe",
-     L"", Message::None, 1067, L"\"{w}\\probe.exe\"", kSuspended | kNormal, 5000, 0,
-     Timing::ParentEndsWhileWaiting, 0, 0, Hints::None, kDetached, 4000},
-    {L"/parent: that has ended: parent message", L"/w /parent:{ended} /p:3 {w}\\probe.exe", L"",
-     Message::Parent, 87, nullptr, 0},
     {L"options in any case", L"/T /A:2 /E /p:4 {w}\\probe.exe", L"", Message::None, 0,
      L"\"{w}\\probe.exe\"", kSuspended | kAboveNormal, 2000, 0, Timing::EndsAfterProbe,
      kAboveNormal, 2, Hints::Some},
@@ -254,7 +245,6 @@ constexpr std::uint64_t kSoonAfterMs = 2000;         // generous: the wait sees 
 constexpr std::uint32_t kKillAfterMs = 3000;         // when the driver ends vantrel while it waits
 constexpr std::uint32_t kChildRecordAfterMs = 1000;  // time for vantrel to hear of the child
 constexpr std::uint32_t kChildStartAfterMs = 500;    // by then vantrel has heard of the probe
-constexpr std::uint32_t kParentLivesMs = 3000;
 
 std::wstring Replace(std::wstring text, std::wstring_view from, std::wstring_view to) {
     for (std::size_t at = text.find(from); at != std::wstring::npos;
@@ -468,19 +458,6 @@ void CheckRecord(const std::vector<std::wstring>& lines, const Row& row, const s
                   L"the probe's start-up flags and show command, expected " + shown);
 }
 
-// The probe as a parent that ends after `sleepMs`; its environment has nothing else of the probe's.
-HANDLE StartParent(const fs::path& probe, std::uint32_t sleepMs) {
-    std::wstring environment = L"VANTREL_PROBE_SLEEP_MS=" + std::to_wstring(sleepMs) + L'\0';
-    std::wstring line = L"\"" + probe.wstring() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION created{};
-    ::CreateProcessW(probe.c_str(), line.data(), nullptr, nullptr, FALSE,
-                     CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &created);
-    ::CloseHandle(created.hThread);
-    return created.hProcess;
-}
-
 struct Setup {
     std::wstring vantrel;
     fs::path trace;
@@ -490,13 +467,6 @@ struct Setup {
 void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     e2e::Checks checks;
     const std::wstring work = setup.work.wstring();
-    // {parent} lives on while vantrel waits; {ended} has ended, its handle held to the row's end
-    // so that its id names no other process meanwhile.
-    const bool ended = std::wcsstr(row.arguments, L"{ended}") != nullptr;
-    const HANDLE parent = ended || std::wcsstr(row.arguments, L"{parent}")
-                              ? StartParent(setup.work / L"probe.exe", ended ? 0 : kParentLivesMs)
-                              : nullptr;
-    ::WaitForSingleObject(parent, ended ? kRunLimitMs : 0);
     const std::wstring directory = *row.directory ? work + L"\\" + row.directory : work;
     const fs::path record = setup.work / (L"record-" + std::to_wstring(index) + L".txt");
     const fs::path done = setup.work / (L"done-" + std::to_wstring(index) + L".txt");
@@ -520,13 +490,10 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_CHILD_EXIT", std::to_wstring(row.childExit).c_str());
 
     const std::uintmax_t traceFrom = SizeOf(setup.trace);
-    const std::wstring id = std::to_wstring(::GetProcessId(parent));
-    const std::wstring arguments =
-        Replace(Replace(Replace(row.arguments, L"{w}", work), L"{parent}", id), L"{ended}", id);
+    const std::wstring arguments = Replace(row.arguments, L"{w}", work);
     const std::wstring commandLine =
         L"\"" + setup.vantrel + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     const bool kill = row.timing == Timing::EndedWhileWaiting;
-    const bool treeEnds = kill || row.timing == Timing::ParentEndsWhileWaiting;
     const e2e::WatchedRun run = e2e::RunAnsweringBoxes(
         setup.vantrel, commandLine, directory, kill ? kKillAfterMs : kRunLimitMs, {}, row.show);
     const bool probeDoneAtEnd = fs::exists(done);
@@ -571,13 +538,13 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     if (row.message != Message::None || row.attempted == nullptr) {
         checks.Expect(!fs::exists(record), L"the probe ran");
     } else {
-        if (treeEnds) {
+        if (kill) {
             // Long enough for the probe and its child to finish, had they survived.
             ::Sleep(kChildStartAfterMs +
                     std::max(row.probeSleepMs, kChildRecordAfterMs + row.childSleepMs) +
                     static_cast<DWORD>(kSoonAfterMs));
             checks.Expect(!fs::exists(done) && !fs::exists(childDone),
-                          L"the tree finished after vantrel ended");
+                          L"the tree finished after vantrel was ended");
         } else {
             checks.Expect(WaitForFile(done, kProbeEndLimitMs), L"the probe did not end");
         }
@@ -592,7 +559,7 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
                                                      L"\"");
         }
         if (row.child != kNoChild) {
-            checks.Expect(treeEnds || WaitForFile(childDone, kProbeEndLimitMs),
+            checks.Expect(kill || WaitForFile(childDone, kProbeEndLimitMs),
                           L"the probe's child did not end");
             CheckRecord(ReadRecord(childRecord), row, L"probe's child", checks);
         }
@@ -638,7 +605,6 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
         row.hints != Hints::AlsoForChild ||
             EfficiencyHints(trace, creations.size() > 1 ? creations[1].at : trace.npos) > 0,
         L"no efficiency hint after the probe started its child");
-    ::CloseHandle(parent);
     suite.Report(row.name, checks);
 }
 

@@ -135,8 +135,9 @@ void RunLaunchRow(const LaunchRow& row, const fs::path& work, e2e::Suite& suite)
     suite.Report(row.name, checks);
 }
 
-// Wine starts "runas" as a plain launch; the launches above must not have loaded shell32.
-void RunElevatedStart(const fs::path& work, e2e::Suite& suite) {
+// Wine starts "runas" as a plain launch; the launches above must not have loaded shell32. A parent
+// opened for waiting answers "time-out" while it runs, and that it has ended once it has.
+void RunElevatedStartAndParent(const fs::path& work, e2e::Suite& suite) {
     e2e::Checks checks;
     checks.Expect(::GetModuleHandleW(L"shell32.dll") == nullptr, L"shell32 loaded before");
     modVantrel::Win32Platform platform;
@@ -146,8 +147,16 @@ void RunElevatedStart(const fs::path& work, e2e::Suite& suite) {
                       ::WaitForSingleObject(process, 10000) == WAIT_OBJECT_0 &&
                       platform.ExitCodeOf(process) == 7,
                   L"no process, or no exit code 7 seen");
-    ::CloseHandle(process);
-    suite.Report(L"starting elevated gives a process to wait for", checks);
+    const Handle running = platform.OpenParent(::GetCurrentProcessId());
+    const Handle ended = platform.OpenParent(::GetProcessId(process));
+    checks.Expect(platform.WaitForProcess(running, 0) == modVantrel::kWaitTimeout &&
+                      platform.WaitForProcess(ended, 0) == WAIT_OBJECT_0,
+                  L"a parent's state misread");
+    for (const Handle handle : {process, running, ended}) {
+        ::CloseHandle(handle);
+    }
+    suite.Report(L"starting elevated gives a process to wait for; a parent's state reads true",
+                 checks);
 }
 
 struct LookupRow {
@@ -219,7 +228,7 @@ int wmain(int argc, wchar_t** argv) {
     for (const LaunchRow& row : kLaunchRows) {
         RunLaunchRow(row, work, suite);
     }
-    RunElevatedStart(work, suite);
+    RunElevatedStartAndParent(work, suite);
     RunLookupRows(work, suite);
 
     ::SetCurrentDirectoryW(temp);
