@@ -85,20 +85,15 @@ struct HandlesCase {
 TEST(LauncherTest, PassesTheStandardHandlesThatAreFilesOrPipes) {
     const Handle in = reinterpret_cast<Handle>(0x10), out = reinterpret_cast<Handle>(0x20),
                  err = reinterpret_cast<Handle>(0x30);
+    // clang-format off
     const HandlesCase cases[] = {
-        {"none, a console and a pipe, beside a console window",
-         {{{}, {out, false}, {err, true}}},
-         true,
-         {nullptr, nullptr, err},
-         {err},
-         kExtendedStartupInfoPresent},
+        {"none, a console and a pipe, beside a console window", {{{}, {out, false}, {err, true}}},
+         true, {nullptr, nullptr, err}, {err}, kExtendedStartupInfoPresent},
         {"all three, one file twice, and no console window to share",
-         {{{in, true}, {out, true}, {out, true}}},
-         false,
-         {in, out, out},
-         {in, out},
+         {{{in, true}, {out, true}, {out, true}}}, false, {in, out, out}, {in, out},
          kExtendedStartupInfoPresent | kCreateNoWindow},
     };
+    // clang-format on
     for (const HandlesCase& c : cases) {
         Launch launch;
         launch.platform.standardHandles = c.given;

@@ -27,11 +27,10 @@ struct WatchedRun {
 
 inline constexpr std::uint32_t kNoTimeLimit = 0xFFFFFFFF;
 
-// How a program is started besides its command line and folder.
+// How a program is started besides its command line and folder. With an output or error handle
+// (inheritable) it inherits every inheritable handle of this process, as a shell's child does.
 struct StartOptions {
     int showCommand = -1;  // 0 or more: in the start-up record, as a shortcut's Run setting is
-    // Inheritable handles for its standard output and error; with either, it inherits every
-    // inheritable handle of this process, as a shell's child does.
     void* output = nullptr;
     void* error = nullptr;
     const wchar_t* desktop = nullptr;  // "station\desktop" to start it on; null: this one
