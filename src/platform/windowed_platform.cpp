@@ -18,7 +18,8 @@ bool WindowedPlatform::CanShowBoxes() {
     USEROBJECTFLAGS flags{};
     const HWINSTA station = ::GetProcessWindowStation();
     return station == nullptr ||
-           !::GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr) ||
+           ::GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr) ==
+               FALSE ||
            (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
