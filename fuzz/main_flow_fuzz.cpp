@@ -1,17 +1,22 @@
 // The whole run, Main over the recording fake, checked against the independent model.
 //
-// Input: UTF-16 command text, low byte first, then two bytes that script the platform:
+// Input: UTF-16 command text, low byte first, then three bytes that script the platform:
+//   third-to-last byte: Vantrel's standard input, output and error, two bits each (0 none,
+//              1 a console, 2 a file or pipe of its own, 3 the one file shared by all so marked),
+//              and bit 6 whether Vantrel has a console window;
 //   second-to-last byte: the creation error code (255 stands for 740), or the exit code;
 //   last byte: bit 0 the file lookup finds the file, bit 1 process creation succeeds,
 //              bits 2-4 how many timed-out waits come before the program (or its tree) ends,
 //              bit 5 the system offers processor 0 alone (else all 64),
 //              bits 6-7 the set-up step that fails: none, the affinity, the job's, the resume.
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "command/command_line_reader.h"
 #include "command/mod_vantrel.h"
@@ -31,6 +36,8 @@ struct Script {
     int timeouts = 0;
     std::uint64_t systemMask = ~std::uint64_t{0};
     const char* failing = nullptr;
+    std::array<modVantrel::StandardHandle, 3> handles{};
+    bool consoleWindow = false;
 };
 
 constexpr const char* kFailingSteps[] = {nullptr, "SetAffinity", "Assign", "Resume"};
@@ -51,6 +58,8 @@ void Execute(const Script& script, Run& run) {
     fake.jobMessages.assign(script.timeouts, {modVantrel::kWaitTimeout, {}});
     fake.jobEmpty.assign(script.timeouts, false);
     fake.systemMask = script.systemMask;
+    fake.standardHandles = script.handles;
+    fake.consoleWindow = script.consoleWindow;
     if (script.failing != nullptr) {
         fake.failures[script.failing] = script.code != 0 ? script.code : 5;
     }
@@ -90,11 +99,18 @@ std::wstring WithSwitchesRecased(const std::wstring& text,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 2) {
+    if (size < 3) {
         return 0;
     }
     Script script;
-    script.text = vantrel_fuzz::DecodeUtf16(data, size - 2);
+    script.text = vantrel_fuzz::DecodeUtf16(data, size - 3);
+    for (std::size_t i = 0; i < 3; ++i) {
+        const int kind = (data[size - 3] >> (2 * i)) & 3;
+        const auto own = static_cast<std::uintptr_t>(kind == 3 ? 0x10 : 0x20 + i);
+        script.handles[i] = {kind == 0 ? nullptr : reinterpret_cast<modVantrel::Handle>(own),
+                             kind >= 2};
+    }
+    script.consoleWindow = (data[size - 3] & 0x40) != 0;
     script.code = data[size - 2];
     script.lookupFinds = (data[size - 1] & 1) != 0;
     script.startSucceeds = (data[size - 1] & 2) != 0;
@@ -179,10 +195,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "the program path stands quoted at the head of the command line");
         Check(creation.commandLine == (arguments.empty() ? quoted : quoted + L" " + arguments),
               "the arguments follow the quoted path after one space");
-        Check(creation.creationFlags == (*priorityClass | (setUp ? 0x4U : 0U)),
+        // Standard handles that are files or pipes are passed, and only those, each once.
+        std::array<modVantrel::Handle, 3> passed{};
+        std::vector<modVantrel::Handle> inherited;
+        for (std::size_t i = 0; i < 3; ++i) {
+            passed[i] = script.handles[i].redirected ? script.handles[i].handle : nullptr;
+            if (passed[i] != nullptr &&
+                std::find(inherited.begin(), inherited.end(), passed[i]) == inherited.end()) {
+                inherited.push_back(passed[i]);
+            }
+        }
+        const bool allPassed = std::count(passed.begin(), passed.end(), nullptr) == 0;
+        const std::uint32_t handleFlags = (inherited.empty() ? 0U : 0x80000U) |
+                                          (allPassed && !script.consoleWindow ? 0x08000000U : 0U);
+        Check(creation.creationFlags == (*priorityClass | (setUp ? 0x4U : 0U) | handleFlags),
               "the selector's priority class is used, suspended when there is set-up to do");
-        Check(!creation.inheritHandles, "no handles are inherited");
-        Check(creation.startup.flags == 0, "the start-up record keeps its defaults");
+        Check(creation.startup.standardHandles == passed &&
+                  creation.inheritedHandles == inherited &&
+                  creation.inheritHandles == !inherited.empty(),
+              "the standard handles that are files or pipes are inherited, and no others");
+        Check(creation.startup.flags == (inherited.empty() ? 0U : 0x100U),
+              "the start-up record names standard handles only when it passes some");
 
         if (launched) {
             Check(run.status == (waits ? static_cast<int>(script.code) : 0),

@@ -63,19 +63,6 @@ inline bool OnlySpaces(const std::wstring& text) {
 
 inline std::size_t EndOfFirstExe(const std::wstring& text);
 
-// "/w" and "/p:": taken before the path, and after it outside the quoted stretches.
-inline bool TakeSwitch(ModelToken& token, ModelRequest& model) {
-    const std::wstring& t = token.text;
-    if (t.size() == 2 && t[0] == L'/' && IsLetter(t[1], 'w')) {
-        model.wait = true;
-    } else if (t.size() >= 3 && t[0] == L'/' && IsLetter(t[1], 'p') && t[2] == L':') {
-        model.priorityText = t.substr(3);
-    } else {
-        return false;
-    }
-    return token.isSwitch = true;
-}
-
 inline ModelRequest ModelParse(const std::wstring& text) {
     ModelRequest model;
     if (text.empty()) {
@@ -90,17 +77,30 @@ inline ModelRequest ModelParse(const std::wstring& text) {
         }
     }
     // The path ends after the first token that leaves ".exe" collected with no quote open, or
-    // before a quoted token once ".exe" is collected; from there on the line is kept as typed.
-    bool open = false;
-    std::size_t arguments = tokens.size();
-    for (std::size_t index = 0; index < tokens.size() && arguments == tokens.size(); ++index) {
-        ModelToken& token = tokens[index];
+    // before a quoted token once ".exe" is collected. After it the text is kept as typed, and a
+    // quote not after an odd run of backslashes opens or closes a stretch where switches are text.
+    bool open = false, afterPath = false, quoted = false;
+    for (ModelToken& token : tokens) {
         const std::wstring& t = token.text;
         const std::size_t n = t.size();
-        if (TakeSwitch(token, model)) {
-            continue;
-        }
-        if (OnlySpaces(model.collected) && n == 2 && t[0] == L'/' && IsLetter(t[1], 't')) {
+        afterPath = afterPath || (n >= 2 && t[0] == L'"' && EndOfFirstExe(model.collected) != 0);
+        if (!quoted && n == 2 && t[0] == L'/' && IsLetter(t[1], 'w')) {
+            model.wait = true;
+            token.isSwitch = true;
+        } else if (!quoted && n >= 3 && t[0] == L'/' && IsLetter(t[1], 'p') && t[2] == L':') {
+            model.priorityText = t.substr(3);
+            token.isSwitch = true;
+        } else if (afterPath) {
+            const std::wstring piece = t + (token.offset + n < text.size() ? L" " : L"");
+            if (!piece.empty() && !model.collected.empty() && model.collected.back() != L' ') {
+                model.collected += L' ';
+            }
+            for (std::size_t i = 0, backslashes = 0; i < piece.size(); ++i) {
+                quoted = quoted != (piece[i] == L'"' && backslashes % 2 == 0);
+                backslashes = piece[i] == L'\\' ? backslashes + 1 : 0;
+            }
+            model.collected += piece;
+        } else if (OnlySpaces(model.collected) && n == 2 && t[0] == L'/' && IsLetter(t[1], 't')) {
             model.tree = true;
             token.isSwitch = true;
         } else if (OnlySpaces(model.collected) && n == 2 && t[0] == L'/' && IsLetter(t[1], 'e')) {
@@ -117,8 +117,6 @@ inline ModelRequest ModelParse(const std::wstring& text) {
             token.isSwitch = true;
         } else if (n == 1 && t[0] == L'"') {
             // A lone quote adds nothing.
-        } else if (n >= 2 && t[0] == L'"' && EndOfFirstExe(model.collected) != 0) {
-            arguments = index;
         } else if (n >= 2 && t[0] == L'"' && t[n - 1] == L'"') {
             model.collected = t.substr(1, n - 2);
             open = false;
@@ -131,31 +129,8 @@ inline ModelRequest ModelParse(const std::wstring& text) {
         } else {
             model.collected += t + L" ";
         }
-        if (!open && EndOfFirstExe(model.collected) != 0 && arguments == tokens.size()) {
-            arguments = index + 1;
-        }
+        afterPath = afterPath || (!open && EndOfFirstExe(model.collected) != 0);
     }
-    // The arguments, character by character; a quote counts unless an odd run of backslashes
-    // stands right before it. A taken switch goes with the space after it.
-    std::wstring kept;
-    bool quoted = false;
-    std::size_t backslashes = 0;
-    for (std::size_t index = arguments; index < tokens.size(); ++index) {
-        ModelToken& token = tokens[index];
-        if (!quoted && TakeSwitch(token, model)) {
-            continue;
-        }
-        const std::size_t end = std::min(text.size(), token.offset + token.text.size() + 1);
-        for (std::size_t i = token.offset; i < end; ++i) {
-            quoted = quoted != (text[i] == L'"' && backslashes % 2 == 0);
-            backslashes = text[i] == L'\\' ? backslashes + 1 : 0;
-            kept.push_back(text[i]);
-        }
-    }
-    if (!kept.empty() && !model.collected.empty() && model.collected.back() != L' ') {
-        model.collected.push_back(L' ');
-    }
-    model.collected += kept;
     model.tokens = std::move(tokens);
     return model;
 }

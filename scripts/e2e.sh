@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The suites that run under Wine: the Win32 platform layer in-process, then the end-to-end cases
-# against a vantrel.exe, by default the one the mingw preset builds; any other build or an
-# unpacked release works the same.
+# against a vantrel.exe and the vantrel.com beside it, by default those the mingw preset builds;
+# any other build or an unpacked release works the same.
 #   scripts/e2e.sh [path/to/vantrel.exe]
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -34,12 +34,13 @@ trace=$(mktemp "${TMPDIR:-/tmp}/vantrel-relay.XXXXXX")
 status=0
 echo "== Win32 platform layer"
 run_suite wine build/mingw/vantrel_platform_test.exe || status=1
-echo "== vantrel.exe end to end: $vantrel"
 e2e_run() {
-    wine build/mingw/vantrel_e2e.exe "$(winepath -w "$vantrel")" "$(winepath -w "$trace")" \
-        2>"$trace"
+    wine build/mingw/vantrel_e2e.exe "$(winepath -w "$1")" "$(winepath -w "$trace")" 2>"$trace"
 }
-run_suite e2e_run || status=1
+for build in "$vantrel" "${vantrel%.exe}.com"; do
+    echo "== $(basename "$build") end to end: $build"
+    run_suite e2e_run "$build" || status=1
+done
 if [ "$status" -eq 0 ]; then
     rm -f "$trace"
 else

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the mingw preset, packs the release archive and prints its path. With --check, also unpacks
-# the archive into a temporary folder, checks that it holds exactly vantrel.exe, README.md and
-# LICENSE, and runs the end-to-end suite against the unpacked vantrel.exe.
+# the archive into a temporary folder, checks that it holds exactly vantrel.exe, vantrel.com,
+# README.md and LICENSE, and runs the end-to-end suites against the unpacked executables.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$repo_root"
@@ -17,7 +17,7 @@ if [ "${1:-}" = --check ]; then
     trap 'rm -rf "$unpacked"' EXIT
     (cd "$unpacked" && cmake -E tar xf "$zip")
     content=$(cd "$unpacked" && find . -mindepth 1 | sort | tr '\n' ' ')
-    if [ "$content" != "./LICENSE ./README.md ./vantrel.exe " ]; then
+    if [ "$content" != "./LICENSE ./README.md ./vantrel.com ./vantrel.exe " ]; then
         echo "release check: unexpected archive content: $content" >&2
         exit 1
     fi

@@ -21,6 +21,9 @@ class FakePlatform : public Platform {
     // What the fake answers.
     std::wstring commandText;
     std::int32_t showCommand = kNoShowWindow;
+    bool showsBoxes = true;
+    std::array<StandardHandle, 3> standardHandles{};
+    bool consoleWindow = false;
     std::set<std::wstring> files;  // patterns that the lookup finds
     bool findsEveryFile = false;   // the lookup finds every pattern (the fuzz target's choice)
     bool startSucceeds = true;
@@ -42,6 +45,7 @@ class FakePlatform : public Platform {
     // What it saw.
     std::vector<std::string> calls;
     std::vector<std::wstring> messages;
+    std::vector<std::wstring> errors;  // written to standard error
     std::vector<std::wstring> lookups;
     std::vector<ProcessCreation> creations;
     std::set<Handle> openHandles;
@@ -70,7 +74,11 @@ class FakePlatform : public Platform {
         return findsEveryFile || files.count(pattern) != 0 ? L"found.exe" : L"";
     }
     void PumpMessages() override { calls.push_back("Pump"); }
-    void SetBusyPointer(bool busy) override { calls.push_back(busy ? "BusyOn" : "BusyOff"); }
+    void SetBusy(bool busy) override { calls.push_back(busy ? "BusyOn" : "BusyOff"); }
+    bool CanShowBoxes() override { return showsBoxes; }
+    void WriteError(const std::wstring& text) override { errors.push_back(text); }
+    std::array<StandardHandle, 3> StandardHandles() override { return standardHandles; }
+    bool HasConsoleWindow() override { return consoleWindow; }
     [[noreturn]] void Fatal(FatalKind kind) override {
         calls.push_back("Fatal");
         throw FatalCalled{kind};

@@ -52,7 +52,12 @@ std::wstring UsageText(std::wstring_view message) {
 }
 
 void ShowUsage(Platform& platform, std::wstring_view message) {
-    platform.ShowMessage(UsageText(message));
+    // A box that nobody can answer would hold the run forever.
+    if (platform.CanShowBoxes()) {
+        platform.ShowMessage(UsageText(message));
+    } else {
+        platform.WriteError(UsageText(message));
+    }
 }
 
 int Main(Platform& platform) {

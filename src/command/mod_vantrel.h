@@ -50,6 +50,7 @@ std::optional<std::uint32_t> PriorityClassFor(std::int32_t selector);
 // The usage box's text for a message: the message, then the command usage and priority list.
 std::wstring UsageText(std::wstring_view message);
 
+// Shows the usage box, or writes its text to standard error where no box can be answered.
 void ShowUsage(Platform& platform, std::wstring_view message);
 
 // One whole run; returns the process's exit status.

@@ -1,7 +1,10 @@
 #include "launch/launcher.h"
 
+#include <algorithm>
+#include <array>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "command/text.h"
 #include "launch/owned_handle.h"
@@ -10,15 +13,14 @@
 namespace modVantrel {
 namespace {
 
-// Shows the hourglass for as long as it lives.
-class BusyPointer {
+// Marks the launch as under way for as long as it lives: the busy pointer, or Ctrl+C left to the
+// program.
+class Busy {
   public:
-    explicit BusyPointer(Platform& platform) : platform_(platform) {
-        platform_.SetBusyPointer(true);
-    }
-    ~BusyPointer() { platform_.SetBusyPointer(false); }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
+    explicit Busy(Platform& platform) : platform_(platform) { platform_.SetBusy(true); }
+    ~Busy() { platform_.SetBusy(false); }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
 
   private:
     Platform& platform_;
@@ -51,6 +53,36 @@ std::wstring BuildCommandLine(std::wstring_view path, std::wstring_view argument
     line += L"\" ";
     line += arguments;
     return std::wstring(TrimSpaces(line));
+}
+
+// Vantrel's standard handles that lead to a file or a pipe reach the program, and no other handle
+// does; the others stay null, so that the program's console fills them. Without any, creation is
+// left as it was.
+void PassStandardHandles(Platform& platform, ProcessCreation& creation) {
+    const std::array<StandardHandle, 3> handles = platform.StandardHandles();
+    std::size_t passed = 0;
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        if (!handles[i].redirected) {
+            continue;
+        }
+        const Handle handle = handles[i].handle;
+        creation.startup.standardHandles[i] = handle;
+        std::vector<Handle>& list = creation.inheritedHandles;
+        if (std::find(list.begin(), list.end(), handle) == list.end()) {
+            list.push_back(handle);
+        }
+        ++passed;
+    }
+    if (passed == 0) {
+        return;
+    }
+    creation.startup.flags |= kStartfUseStdHandles;
+    creation.inheritHandles = true;
+    creation.creationFlags |= kExtendedStartupInfoPresent;
+    // Output that is all captured needs no console window, where Vantrel has none to share.
+    if (passed == handles.size() && !platform.HasConsoleWindow()) {
+        creation.creationFlags |= kCreateNoWindow;
+    }
 }
 
 // The program's process tree: a job that every process the program starts joins, and the port on
@@ -179,12 +211,13 @@ LaunchOutcome LaunchProgram(Platform& platform, const LaunchRequest& request,
     creation.inheritHandles = request.inheritHandles;
     creation.creationFlags = request.creationFlags | (controls.Any() ? kCreateSuspended : 0);
 
-    const BusyPointer busy(platform);
+    const Busy busy(platform);
+    PassStandardHandles(platform, creation);
     if (request.showWindow >= 0) {
         if (request.showWindow > std::numeric_limits<std::int16_t>::max()) {
             platform.Fatal(FatalKind::Overflow);
         }
-        creation.startup.flags = kStartfUseShowWindow;
+        creation.startup.flags |= kStartfUseShowWindow;
         creation.startup.showWindow = static_cast<std::int16_t>(request.showWindow);
     }
 

@@ -2,8 +2,10 @@
 // this interface, so they build and are tested anywhere; the Win32 implementation lives beside it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace modVantrel {
 
@@ -21,9 +23,20 @@ struct ProcessInformation {
 struct StartupRecord {
     std::uint32_t flags = 0;
     std::int16_t showWindow = 0;
+    std::array<Handle, 3> standardHandles{};  // input, output, error; null: the console's own
+};
+
+// One of Vantrel's own standard handles, and whether it leads to a file or a pipe rather than to
+// a console or nowhere.
+struct StandardHandle {
+    Handle handle = nullptr;
+    bool redirected = false;
 };
 
 inline constexpr std::uint32_t kStartfUseShowWindow = 1;
+inline constexpr std::uint32_t kStartfUseStdHandles = 0x100;
+inline constexpr std::uint32_t kExtendedStartupInfoPresent = 0x80000;
+inline constexpr std::uint32_t kCreateNoWindow = 0x08000000;
 inline constexpr std::int32_t kNoShowWindow = -1;  // no show command: windows open as they choose
 inline constexpr std::uint32_t kCreateSuspended = 0x4;
 inline constexpr std::uint32_t kWaitTimeout = 258;
@@ -45,6 +58,9 @@ struct ProcessCreation {
     std::wstring applicationName;
     std::wstring commandLine;
     bool inheritHandles = false;
+    // With kExtendedStartupInfoPresent: the only handles the program inherits, each once, of
+    // which it is given inheritable copies.
+    std::vector<Handle> inheritedHandles;
     std::uint32_t creationFlags = 0;
     StartupRecord startup;
 };
@@ -72,16 +88,28 @@ class Platform {
     // The show command that whoever started Vantrel asked for (STARTF_USESHOWWINDOW), or
     // kNoShowWindow.
     virtual std::int32_t ShowCommand() = 0;
+    // Whether a message box can be seen and answered: never in the console build, nor where no
+    // desktop can be seen (a window station that is not visible, session 0).
+    virtual bool CanShowBoxes() = 0;
     // Modal box with one OK button, no icon and the program's name as caption.
     virtual void ShowMessage(const std::wstring& text) = 0;
+    // The text on standard error, when that leads to a console, a file or a pipe.
+    virtual void WriteError(const std::wstring& text) = 0;
     // Name of the first ordinary file matching the pattern (wildcards * and ?); empty when
     // nothing matches or the lookup fails. Hidden files, system files and directories never match.
     virtual std::wstring LookupFile(const std::wstring& pattern) = 0;
     // Handles every window message pending for this thread, then returns.
     virtual void PumpMessages() = 0;
-    virtual void SetBusyPointer(bool busy) = 0;
-    // Shows the failure in a box and ends the process; never returns.
+    // While a launch is under way: the windowed build shows the busy pointer; the console build
+    // leaves Ctrl+C and Ctrl+Break to the program, which shares its console.
+    virtual void SetBusy(bool busy) = 0;
+    // Reports the failure as messages are reported and ends the process; never returns.
     [[noreturn]] virtual void Fatal(FatalKind kind) = 0;
+
+    // Vantrel's standard input, output and error.
+    virtual std::array<StandardHandle, 3> StandardHandles() = 0;
+    // Whether Vantrel has a console window that a console program can share.
+    virtual bool HasConsoleWindow() = 0;
 
     // True when the process was created; otherwise error receives the system's error code.
     virtual bool StartProcess(ProcessCreation& creation, ProcessInformation& info,

@@ -1,14 +1,18 @@
 #include "platform/win32_platform.h"
 
+#include <windows.h>
+
+#include <algorithm>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "command/mod_vantrel.h"
 #include "platform/command_text.h"
 #include "platform/unique_handle.h"
 
-#include <windows.h>
-
 namespace modVantrel {
 namespace {
-
-constexpr const wchar_t* kCaption = L"vantrel";
 
 // The error of the call that just failed; never 0, so that a failure is never taken for success.
 std::uint32_t LastError() {
@@ -20,6 +24,60 @@ std::uint32_t ErrorUnless(BOOL ok) {
     return ok ? 0 : LastError();
 }
 
+// Inheritable copies of the handles a program is to inherit, and the attribute list that lets it
+// inherit those and no others; both go when the creation is over.
+class InheritedHandles {
+  public:
+    InheritedHandles() = default;
+    ~InheritedHandles() {
+        if (!storage_.empty()) {
+            ::DeleteProcThreadAttributeList(attributes());
+        }
+    }
+    InheritedHandles(const InheritedHandles&) = delete;
+    InheritedHandles& operator=(const InheritedHandles&) = delete;
+
+    // 0, or the error of the step that failed.
+    std::uint32_t Prepare(const std::vector<Handle>& handles) {
+        for (const Handle handle : handles) {
+            HANDLE copy = nullptr;
+            if (!::DuplicateHandle(::GetCurrentProcess(), handle, ::GetCurrentProcess(), &copy, 0,
+                                   TRUE, DUPLICATE_SAME_ACCESS)) {
+                return LastError();
+            }
+            copies_.emplace_back(copy);
+            list_.push_back(copy);
+        }
+        SIZE_T size = 0;
+        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        storage_.resize(size);
+        if (!::InitializeProcThreadAttributeList(attributes(), 1, 0, &size)) {
+            storage_.clear();
+            return LastError();
+        }
+        return ErrorUnless(::UpdateProcThreadAttribute(
+            attributes(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, list_.data(),
+            list_.size() * sizeof(HANDLE), nullptr, nullptr));
+    }
+
+    LPPROC_THREAD_ATTRIBUTE_LIST attributes() {
+        return reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+    }
+
+    // The copy made of `handle`, which stands in `handles`; null for any other.
+    HANDLE CopyOf(const std::vector<Handle>& handles, Handle handle) const {
+        const auto at = std::find(handles.begin(), handles.end(), handle);
+        return handle != nullptr && at != handles.end() && list_.size() == handles.size()
+                   ? list_[static_cast<std::size_t>(at - handles.begin())]
+                   : nullptr;
+    }
+
+  private:
+    std::vector<KernelHandle> copies_;
+    std::vector<HANDLE> list_;
+    std::vector<unsigned char> storage_;
+};
+
 bool IsOrdinaryFile(const WIN32_FIND_DATAW& data) {
     constexpr DWORD kSkipped =
         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -28,6 +86,9 @@ bool IsOrdinaryFile(const WIN32_FIND_DATAW& data) {
 
 // The portable code's copies of the Windows values.
 static_assert(kStartfUseShowWindow == STARTF_USESHOWWINDOW);
+static_assert(kStartfUseStdHandles == STARTF_USESTDHANDLES);
+static_assert(kExtendedStartupInfoPresent == EXTENDED_STARTUPINFO_PRESENT);
+static_assert(kCreateNoWindow == CREATE_NO_WINDOW);
 static_assert(kCreateSuspended == CREATE_SUSPENDED);
 static_assert(kInfinite == INFINITE);
 static_assert(kWaitTimeout == WAIT_TIMEOUT);
@@ -47,8 +108,24 @@ std::int32_t Win32Platform::ShowCommand() {
     return (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : kNoShowWindow;
 }
 
-void Win32Platform::ShowMessage(const std::wstring& text) {
-    ::MessageBoxW(nullptr, text.c_str(), kCaption, MB_OK | MB_SETFOREGROUND);
+void Win32Platform::WriteError(const std::wstring& text) {
+    const HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+    if (error == nullptr || error == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    DWORD written = 0;
+    DWORD mode = 0;
+    const auto length = static_cast<int>(text.size());
+    if (::GetConsoleMode(error, &mode)) {
+        ::WriteConsoleW(error, text.data(), static_cast<DWORD>(length), &written, nullptr);
+        return;
+    }
+    // A file or a pipe gets UTF-8, which every reader of text on Windows now takes.
+    const int size =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
+    ::WriteFile(error, bytes.data(), static_cast<DWORD>(size), &written, nullptr);
 }
 
 std::wstring Win32Platform::LookupFile(const std::wstring& pattern) {
@@ -66,36 +143,50 @@ std::wstring Win32Platform::LookupFile(const std::wstring& pattern) {
     return {};
 }
 
-void Win32Platform::PumpMessages() {
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
+std::array<StandardHandle, 3> Win32Platform::StandardHandles() {
+    std::array<StandardHandle, 3> handles;
+    const DWORD ids[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        const HANDLE handle = ::GetStdHandle(ids[i]);
+        const DWORD type = handle != INVALID_HANDLE_VALUE && handle != nullptr
+                               ? ::GetFileType(handle)
+                               : FILE_TYPE_UNKNOWN;
+        handles[i] = {handle, type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE};
     }
+    return handles;
 }
 
-void Win32Platform::SetBusyPointer(bool busy) {
-    ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
-}
-
-void Win32Platform::Fatal(FatalKind kind) {
-    const bool overflow = kind == FatalKind::Overflow;
-    ::MessageBoxW(nullptr, overflow ? L"Overflow." : L"Out of memory.", kCaption,
-                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
-    ::ExitProcess(overflow ? ERROR_ARITHMETIC_OVERFLOW : ERROR_NOT_ENOUGH_MEMORY);
+bool Win32Platform::HasConsoleWindow() {
+    return ::GetConsoleWindow() != nullptr;
 }
 
 bool Win32Platform::StartProcess(ProcessCreation& creation, ProcessInformation& info,
                                  std::uint32_t& error) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = creation.startup.flags;
-    startup.wShowWindow = static_cast<WORD>(creation.startup.showWindow);
+    const bool extended = (creation.creationFlags & EXTENDED_STARTUPINFO_PRESENT) != 0;
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = extended ? sizeof startup : sizeof startup.StartupInfo;
+    startup.StartupInfo.dwFlags = creation.startup.flags;
+    startup.StartupInfo.wShowWindow = static_cast<WORD>(creation.startup.showWindow);
+    InheritedHandles inherited;
+    if (extended) {
+        error = inherited.Prepare(creation.inheritedHandles);
+        if (error != 0) {
+            return false;
+        }
+        startup.lpAttributeList = inherited.attributes();
+    }
+    HANDLE* const standard[] = {&startup.StartupInfo.hStdInput, &startup.StartupInfo.hStdOutput,
+                                &startup.StartupInfo.hStdError};
+    for (std::size_t i = 0; i < creation.startup.standardHandles.size(); ++i) {
+        *standard[i] =
+            inherited.CopyOf(creation.inheritedHandles, creation.startup.standardHandles[i]);
+    }
     PROCESS_INFORMATION created{};
     // The command line buffer must be writable: creation may change it in place.
-    const BOOL ok = ::CreateProcessW(creation.applicationName.c_str(), creation.commandLine.data(),
-                                     nullptr, nullptr, creation.inheritHandles ? TRUE : FALSE,
-                                     creation.creationFlags, nullptr, nullptr, &startup, &created);
+    const BOOL ok =
+        ::CreateProcessW(creation.applicationName.c_str(), creation.commandLine.data(), nullptr,
+                         nullptr, creation.inheritHandles ? TRUE : FALSE, creation.creationFlags,
+                         nullptr, nullptr, &startup.StartupInfo, &created);
     if (!ok) {
         error = ::GetLastError();
         return false;
@@ -107,12 +198,26 @@ bool Win32Platform::StartProcess(ProcessCreation& creation, ProcessInformation& 
     return true;
 }
 
-std::uint32_t Win32Platform::WaitForProcess(Handle process, std::uint32_t milliseconds) {
-    return ::WaitForSingleObject(process, milliseconds);
+const wchar_t* Win32Platform::FatalText(FatalKind kind) {
+    return kind == FatalKind::Overflow ? L"Overflow." : L"Out of memory.";
 }
 
-void Win32Platform::WaitForInputIdle(Handle process) {
-    ::WaitForInputIdle(process, INFINITE);
+unsigned Win32Platform::FatalStatus(FatalKind kind) {
+    return kind == FatalKind::Overflow ? ERROR_ARITHMETIC_OVERFLOW : ERROR_NOT_ENOUGH_MEMORY;
+}
+
+int RunReportingFatal(Platform& platform) {
+    int status = 0;
+    try {
+        status = Main(platform);
+    } catch (const std::bad_alloc&) {
+        platform.Fatal(FatalKind::OutOfMemory);
+    }
+    return status;
+}
+
+std::uint32_t Win32Platform::WaitForProcess(Handle process, std::uint32_t milliseconds) {
+    return ::WaitForSingleObject(process, milliseconds);
 }
 
 std::uint32_t Win32Platform::ExitCodeOf(Handle process) {

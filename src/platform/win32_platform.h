@@ -1,4 +1,6 @@
-// The platform services taken from Windows, through the wide-character calls only.
+// The platform services taken from Windows, through the wide-character calls only: the work that
+// both builds share, from the kernel alone. How Vantrel speaks to its user is each build's own
+// (windowed_platform.h, console_platform.h), so that the console build carries no window code.
 #pragma once
 
 #include "platform/platform.h"
@@ -9,15 +11,13 @@ class Win32Platform : public Platform {
   public:
     std::wstring CommandText() override;
     std::int32_t ShowCommand() override;
-    void ShowMessage(const std::wstring& text) override;
+    void WriteError(const std::wstring& text) override;
     std::wstring LookupFile(const std::wstring& pattern) override;
-    void PumpMessages() override;
-    void SetBusyPointer(bool busy) override;
-    [[noreturn]] void Fatal(FatalKind kind) override;
+    std::array<StandardHandle, 3> StandardHandles() override;
+    bool HasConsoleWindow() override;
     bool StartProcess(ProcessCreation& creation, ProcessInformation& info,
                       std::uint32_t& error) override;
     std::uint32_t WaitForProcess(Handle process, std::uint32_t milliseconds) override;
-    void WaitForInputIdle(Handle process) override;
     std::uint32_t ExitCodeOf(Handle process) override;
     void CloseHandle(Handle handle) override;
     std::uint64_t SystemAffinityMask() override;
@@ -39,6 +39,14 @@ class Win32Platform : public Platform {
     std::wstring CurrentDirectory() override;
     Handle OpenParent(std::uint32_t processId) override;
     std::uint32_t StartElevated(const ElevatedStart& start, Handle& process) override;
+
+  protected:
+    // A fatal failure's message and the status the process ends with.
+    static const wchar_t* FatalText(FatalKind kind);
+    static unsigned FatalStatus(FatalKind kind);
 };
+
+// One whole run of Main, with running out of memory reported as a fatal failure; the status.
+int RunReportingFatal(Platform& platform);
 
 }  // namespace modVantrel

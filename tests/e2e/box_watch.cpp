@@ -79,18 +79,22 @@ std::uint64_t Now() {
 
 WatchedRun RunAnsweringBoxes(const std::wstring& application, const std::wstring& commandLine,
                              const std::wstring& directory, std::uint32_t timeLimitMs,
-                             const std::function<void(const Box&)>& onBox, int showCommand) {
+                             const std::function<void(const Box&)>& onBox,
+                             const StartOptions& options) {
     WatchedRun run;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (showCommand >= 0) {
-        startup.dwFlags = STARTF_USESHOWWINDOW;
-        startup.wShowWindow = static_cast<WORD>(showCommand);
-    }
+    startup.dwFlags = (options.showCommand >= 0 ? STARTF_USESHOWWINDOW : 0) |
+                      (options.output || options.error ? STARTF_USESTDHANDLES : 0);
+    startup.wShowWindow = static_cast<WORD>(options.showCommand);
+    startup.hStdOutput = options.output;
+    startup.hStdError = options.error;
+    startup.lpDesktop = const_cast<wchar_t*>(options.desktop);
     PROCESS_INFORMATION created{};
     std::wstring line = commandLine;  // creation may write to it
     const ULONGLONG start = ::GetTickCount64();
-    if (!::CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    const BOOL inherit = (startup.dwFlags & STARTF_USESTDHANDLES) != 0;
+    if (!::CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, inherit, 0, nullptr,
                           directory.empty() ? nullptr : directory.c_str(), &startup, &created)) {
         run.startError = ::GetLastError();
         return run;

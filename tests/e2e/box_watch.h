@@ -27,15 +27,23 @@ struct WatchedRun {
 
 inline constexpr std::uint32_t kNoTimeLimit = 0xFFFFFFFF;
 
+// How a program is started besides its command line and folder. With an output or error handle
+// (inheritable) it inherits every inheritable handle of this process, as a shell's child does.
+struct StartOptions {
+    int showCommand = -1;  // 0 or more: in the start-up record, as a shortcut's Run setting is
+    void* output = nullptr;
+    void* error = nullptr;
+    const wchar_t* desktop = nullptr;  // "station\desktop" to start it on; null: this one
+};
+
 // Starts `application` with exactly `commandLine` in `directory` (empty: this process's own),
 // inheriting this process's environment. Each visible dialog box (class #32770) owned by the new
 // process is read, passed to `onBox` and answered with OK; returns once the process has ended,
-// or terminates it after `timeLimitMs`. A `showCommand` of 0 or more is passed in its start-up
-// record, as a shortcut's Run setting is.
+// or terminates it after `timeLimitMs`.
 WatchedRun RunAnsweringBoxes(const std::wstring& application, const std::wstring& commandLine,
                              const std::wstring& directory, std::uint32_t timeLimitMs,
                              const std::function<void(const Box&)>& onBox = {},
-                             int showCommand = -1);
+                             const StartOptions& options = {});
 
 // System time now, in FILETIME units (100 ns).
 std::uint64_t Now();

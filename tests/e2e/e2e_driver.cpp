@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "box_watch.h"
+#include "platform/unique_handle.h"
 #include "expected_usage.h"
 #include "harness.h"
 
@@ -71,6 +72,10 @@ constexpr std::uint32_t kNoChild = 0xFFFFFFFF, kAttached = 0, kDetached = DETACH
 // A folder name outside every ANSI code page that holds Greek or CJK, but not both.
 #define OUTSIDE_ANSI L"\u03A9\u03BC\u03AD\u03B3\u03B1-\u6F22\u5B57"
 
+// How vantrel is started; its standard error is always a file, which the checks read. With its
+// output in a file too, it holds an inheritable handle that must not reach the program.
+enum class Start { Plain, OutputInFile, HiddenStation, ThroughCmd };
+
 struct Row {
     const wchar_t* name;
     const wchar_t* arguments;  // vantrel's argument text; {w} stands for the work folder
@@ -89,6 +94,7 @@ struct Row {
     std::uint32_t childSleepMs = 0;
     std::uint32_t childExit = 0;
     int show = -1;  // the show command vantrel is started with, which the program must get
+    Start start = Start::Plain;
 };
 
 // clang-format off
@@ -137,6 +143,14 @@ const Row kRows[] = {
     {L"the show command reaches the program", L"/p:3 {w}\\probe.exe", L"", Message::None, 0,
      L"\"{w}\\probe.exe\"", kNormal, 0, 0, Timing::Any, 0, 0, Hints::None, kNoChild, 0, 0,
      SW_SHOWMINNOACTIVE},
+    // Standard handles, the console build and unattended runs.
+    {L"output in a file reaches it there, and no other handle does", L"/w /p:3 {w}\\probe.exe", L"",
+     Message::None, 0, L"\"{w}\\probe.exe\"", kNormal, 0, 0, Timing::Any, 0, 0, Hints::None,
+     kNoChild, 0, 0, -1, Start::OutputInFile},
+    {L"no box on a window station nobody sees", L"/p:9 x", L"", Message::Priority, 87, nullptr, 0, 0,
+     0, Timing::Any, 0, 0, Hints::None, kNoChild, 0, 0, -1, Start::HiddenStation},
+    {L"cmd /c vantrel runs the console build", L"/p:9 x", L"", Message::Priority, 87, nullptr, 0, 0,
+     0, Timing::Any, 0, 0, Hints::None, kNoChild, 0, 0, -1, Start::ThroughCmd},
     {L"quoted path with spaces", L"/p:3 \"{w}\\Dir With Space\\Probe Tool.exe\" -q", L"",
      Message::None, 0, L"\"{w}\\Dir With Space\\Probe Tool.exe\" -q", kNormal},
     {L"relative path found in the working folder", L"/p:3 probe.exe rel", L"", Message::None, 0,
@@ -453,16 +467,28 @@ void CheckRecord(const std::vector<std::wstring>& lines, const Row& row, const s
         row.maskSeen == 0 || lines[3] == Hex(row.maskSeen),
         L"the " + who + L"'s affinity mask " + lines[3] + L", expected " + Hex(row.maskSeen));
     // The show command vantrel was given, and none when it was given none.
-    const std::wstring shown = row.show < 0 ? L"0x0 0" : L"0x1 " + std::to_wstring(row.show);
-    checks.Expect(who != L"probe" || (lines.size() > 5 && lines[5] == shown),
-                  L"the probe's start-up flags and show command, expected " + shown);
+    unsigned long flags = 0;
+    int show = -1;
+    swscanf(lines.size() > 5 ? lines[5].c_str() : L"", L"0x%lx %d", &flags, &show);
+    // Vantrel's standard error is always a file here, so the probe must be given it.
+    checks.Expect(who != L"probe" || ((flags & STARTF_USESTDHANDLES) != 0 &&
+                                      (flags & STARTF_USESHOWWINDOW ? show : -1) == row.show),
+                  L"the probe's start-up flags and show command: " + lines[5 % lines.size()]);
 }
 
 struct Setup {
     std::wstring vantrel;
     fs::path trace;
     fs::path work;
+    bool console = false;  // the build under test is vantrel.com
 };
+
+// A file for a child's standard output or error, inheritable, empty.
+modVantrel::KernelHandle OpenCapture(const fs::path& path) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    return modVantrel::KernelHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                  &inheritable, CREATE_ALWAYS, 0, nullptr));
+}
 
 void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     e2e::Checks checks;
@@ -491,11 +517,36 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
 
     const std::uintmax_t traceFrom = SizeOf(setup.trace);
     const std::wstring arguments = Replace(row.arguments, L"{w}", work);
-    const std::wstring commandLine =
+    std::wstring application = setup.vantrel;
+    std::wstring commandLine =
         L"\"" + setup.vantrel + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    std::wstring folder = directory;
+    if (row.start == Start::ThroughCmd) {
+        // From vantrel's own folder, where cmd finds vantrel.com before vantrel.exe.
+        wchar_t system[MAX_PATH] = {};
+        ::GetSystemDirectoryW(system, MAX_PATH);
+        application = (fs::path(system) / L"cmd.exe").wstring();
+        commandLine = L"cmd.exe /c vantrel " + arguments;
+        folder = fs::path(setup.vantrel).parent_path().wstring();
+    }
+    const fs::path output = setup.work / (L"output-" + std::to_wstring(index) + L".txt");
+    const fs::path error = setup.work / (L"error-" + std::to_wstring(index) + L".txt");
+    const modVantrel::KernelHandle errorFile = OpenCapture(error);
+    const bool toFile = row.start == Start::OutputInFile;
+    const modVantrel::KernelHandle outputFile =
+        toFile ? OpenCapture(output) : modVantrel::KernelHandle();
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    const modVantrel::KernelHandle held(  // a handle of vantrel's own, inheritable, signalled
+        toFile ? ::CreateEventW(&inheritable, TRUE, TRUE, nullptr) : nullptr);
+    const std::wstring heldValue = std::to_wstring(reinterpret_cast<std::uintptr_t>(held.get()));
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_SAY", toFile ? L"said" : nullptr);
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_HANDLE", toFile ? heldValue.c_str() : nullptr);
+    const e2e::StartOptions options{
+        row.show, outputFile.get(), errorFile.get(),
+        row.start == Start::HiddenStation ? L"vantrel-e2e\\Default" : nullptr};
     const bool kill = row.timing == Timing::EndedWhileWaiting;
     const e2e::WatchedRun run = e2e::RunAnsweringBoxes(
-        setup.vantrel, commandLine, directory, kill ? kKillAfterMs : kRunLimitMs, {}, row.show);
+        application, commandLine, folder, kill ? kKillAfterMs : kRunLimitMs, {}, options);
     const bool probeDoneAtEnd = fs::exists(done);
     const bool childDoneAtEnd = fs::exists(childDone);
     if (!run.started) {
@@ -508,7 +559,18 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
                   kill ? L"ended before the driver ended it"
                        : L"still running after " + std::to_wstring(kRunLimitMs) + L" ms");
 
-    if (row.message == Message::None) {
+    // The console build, and vantrel.exe where no box can be seen, write the text instead.
+    const bool boxes =
+        !setup.console && row.start != Start::HiddenStation && row.start != Start::ThroughCmd;
+    const std::string written = ReadBytes(error, 0);  // UTF-8, here only ASCII
+    const std::wstring text =
+        row.message == Message::None || boxes
+            ? L""
+            : std::wstring(MessageText(row.message)) + std::wstring(expected::kUsageAfterMessage);
+    checks.Expect(
+        written == std::string(text.begin(), text.end()),
+        L"standard error \"" + e2e::Visible(std::wstring(written.begin(), written.end())) + L"\"");
+    if (row.message == Message::None || !boxes) {
         checks.Expect(run.boxes.empty(),
                       L"unexpected box: " +
                           (run.boxes.empty() ? std::wstring() : e2e::Visible(run.boxes[0].text)));
@@ -550,6 +612,12 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
         }
         const std::vector<std::wstring> lines = ReadRecord(record);
         CheckRecord(lines, row, L"probe", checks);
+        if (row.start == Start::OutputInFile) {
+            checks.Expect(ReadBytes(output, 0) == std::string("s\0a\0i\0d\0", 8),
+                          L"the probe's output is not in the file");
+            checks.Expect(lines.size() > 6 && lines[6] == L"0",
+                          L"a handle that vantrel held reached the probe");
+        }
         if (lines.size() >= 2) {
             checks.Expect(lines[0] == attempted, L"probe's command line \"" +
                                                      e2e::Visible(lines[0]) + L"\", expected \"" +
@@ -583,8 +651,10 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     const std::vector<Creation> creations = TracedCreations(trace);
     const std::size_t calls = row.child == kNoChild ? 1 : 2;
     if (row.attempted == nullptr) {
-        checks.Expect(creations.empty(), L"created a process: " +
-                                             (creations.empty() ? L"" : creations[0].commandLine));
+        // cmd's own creation of vantrel is traced too.
+        checks.Expect(
+            creations.size() == (row.start == Start::ThroughCmd),
+            L"created a process: " + (creations.empty() ? L"" : creations[0].commandLine));
     } else if (creations.size() != calls) {
         checks.Expect(false, std::to_wstring(creations.size()) +
                                  L" CreateProcessW calls in the trace, expected " +
@@ -593,8 +663,9 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
         checks.Expect(
             creations[0].commandLine == TraceForm(attempted),
             L"created with " + creations[0].commandLine + L", expected " + TraceForm(attempted));
+        // Standard error, a file, is passed on through the extended start-up record.
         checks.Expect(
-            creations[0].flags == row.flags,
+            creations[0].flags == (row.flags | EXTENDED_STARTUPINFO_PRESENT),
             L"creation flags " + Hex(creations[0].flags) + L", expected " + Hex(row.flags));
     }
     const int hints = EfficiencyHints(trace, 0);
@@ -667,6 +738,9 @@ int wmain(int argc, wchar_t** argv) {
     Setup setup;
     setup.vantrel = fs::absolute(argv[1]).wstring();
     setup.trace = fs::absolute(argv[2]);
+    setup.console = fs::path(setup.vantrel).extension() == L".com";
+    // A window station that nobody sees, as services and unattended tasks have.
+    const HWINSTA hidden = ::CreateWindowStationW(L"vantrel-e2e", 0, WINSTA_ALL_ACCESS, nullptr);
     const fs::path probe = argc > 3 ? fs::path(argv[3]) : e2e::Beside(L"vantrel_probe.exe");
     wchar_t temp[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, temp);
@@ -681,6 +755,7 @@ int wmain(int argc, wchar_t** argv) {
     for (const Row& row : kRows) {
         RunRow(row, ++index, setup, suite);
     }
+    ::CloseWindowStation(hidden);
     std::error_code ignored;
     fs::remove_all(setup.work, ignored);
     return suite.Finish();

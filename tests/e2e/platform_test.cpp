@@ -9,7 +9,7 @@
 
 #include "harness.h"
 #include "launch/launcher.h"
-#include "platform/win32_platform.h"
+#include "platform/console_platform.h"
 
 namespace fs = std::filesystem;
 using modVantrel::Handle;
@@ -20,7 +20,7 @@ namespace {
 
 // The real platform, remembering the handles that process creation and the job handed out, and
 // how a program it ended did end.
-class CreationSpy final : public modVantrel::Win32Platform {
+class CreationSpy final : public modVantrel::ConsolePlatform {
   public:
     bool StartProcess(modVantrel::ProcessCreation& creation, ProcessInformation& info,
                       std::uint32_t& error) override {
@@ -140,7 +140,7 @@ void RunLaunchRow(const LaunchRow& row, const fs::path& work, e2e::Suite& suite)
 void RunElevatedStartAndParent(const fs::path& work, e2e::Suite& suite) {
     e2e::Checks checks;
     checks.Expect(::GetModuleHandleW(L"shell32.dll") == nullptr, L"shell32 loaded before");
-    modVantrel::Win32Platform platform;
+    modVantrel::ConsolePlatform platform;
     Handle process = nullptr;
     checks.Expect(platform.StartElevated({(work / L"probe.exe").wstring(), L"", work.wstring()},
                                          process) == 0 &&
@@ -183,7 +183,7 @@ const LookupRow kLookupRows[] = {
 };
 
 void RunLookupRows(const fs::path& work, e2e::Suite& suite) {
-    modVantrel::Win32Platform platform;
+    modVantrel::ConsolePlatform platform;
     for (const LookupRow& row : kLookupRows) {
         for (const bool absolute : {false, true}) {
             const std::wstring pattern =

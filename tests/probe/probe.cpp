@@ -9,13 +9,17 @@
 //               settings of its own
 //   RECORD      file to write (UTF-16LE): command line, working directory, priority class,
 //               affinity mask, the error of starting the child (0: started, or none asked) and
-//               the start-up record's flags and show command, one per line
+//               the start-up record's flags and show command, one per line, then HANDLE's line
+//   HANDLE      a handle value, in decimal, that the probe must not have inherited: the record's
+//               last line is 1 when it names a signalled object here, else 0
+//   SAY         text to write to standard output
 //   SLEEP_MS    how long to sleep then (default 0)
 //   DONE        file to make, empty, once the sleep is over: tells a waiting test that the probe
 //               has reached its end
 //   EXIT        the exit code (default 0)
 #include <windows.h>
 
+#include <cstdint>
 #include <cwchar>
 #include <string>
 #include <string_view>
@@ -80,8 +84,12 @@ void Record(const std::wstring& path, DWORD childError) {
                   ::GetPriorityClass(::GetCurrentProcess()),
                   static_cast<unsigned long long>(processMask), childError, startup.dwFlags,
                   startup.wShowWindow);
-    const std::wstring text =
-        std::wstring(::GetCommandLineW()) + L"\n" + directory + L"\n" + settings;
+    const auto inherited =
+        reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(Number(L"VANTREL_PROBE_HANDLE")));
+    const bool leaked =
+        inherited != nullptr && ::WaitForSingleObject(inherited, 0) == WAIT_OBJECT_0;
+    const std::wstring text = std::wstring(::GetCommandLineW()) + L"\n" + directory + L"\n" +
+                              settings + (leaked ? L"1\n" : L"0\n");
     const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -104,6 +112,10 @@ int wmain() {
     if (!record.empty()) {
         Record(record, childError);
     }
+    const std::wstring say = Variable(L"VANTREL_PROBE_SAY");
+    DWORD written = 0;
+    ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), say.data(),
+                static_cast<DWORD>(say.size() * sizeof(wchar_t)), &written, nullptr);
     ::Sleep(Number(L"VANTREL_PROBE_SLEEP_MS"));
     const std::wstring done = Variable(L"VANTREL_PROBE_DONE");
     if (!done.empty()) {

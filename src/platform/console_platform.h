@@ -1,0 +1,19 @@
+// vantrel.com's way of speaking to its user: text on standard error, no window of any kind, and
+// Ctrl+C left to the program that shares its console.
+#pragma once
+
+#include "platform/win32_platform.h"
+
+namespace modVantrel {
+
+class ConsolePlatform : public Win32Platform {
+  public:
+    bool CanShowBoxes() override;
+    void ShowMessage(const std::wstring& text) override;
+    void PumpMessages() override;
+    void WaitForInputIdle(Handle process) override;
+    void SetBusy(bool busy) override;
+    [[noreturn]] void Fatal(FatalKind kind) override;
+};
+
+}  // namespace modVantrel
