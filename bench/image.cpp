@@ -7,8 +7,6 @@
 
 namespace bench {
 
-namespace {
-
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) {
         return {};
@@ -21,14 +19,12 @@ std::string Utf8(const std::wstring& text) {
     return result;
 }
 
-}  // namespace
-
 ImageFacts ReadImageFacts(const ImageText& text) {
     ImageFacts facts;
+    facts.name = Utf8(text.name);
     if (text.name.empty() || text.size.empty() || text.characteristics.empty()) {
         return facts;
     }
-    facts.name = Utf8(text.name);
     facts.size = std::wcstoull(text.size.c_str(), nullptr, 10);
     facts.characteristics =
         static_cast<WORD>(std::wcstoul(text.characteristics.c_str(), nullptr, 16));
@@ -37,6 +33,7 @@ ImageFacts ReadImageFacts(const ImageText& text) {
         const std::size_t comma = std::min(text.imports.find(L',', begin), text.imports.size());
         const std::wstring name = text.imports.substr(begin, comma - begin);
         facts.imports.push_back(Utf8(name));
+        facts.importsUser32 = facts.importsUser32 || _wcsicmp(name.c_str(), L"user32.dll") == 0;
         if (::GetFileAttributesW((system + L"\\" + name).c_str()) == INVALID_FILE_ATTRIBUTES) {
             facts.importsOnlySystem = false;
         }

@@ -1,4 +1,4 @@
-// The executable's facts. scripts/bench.sh reads them from its headers with the toolchain's
+// The executables' facts. scripts/bench.sh reads them from their headers with the toolchain's
 // objdump and passes them on; this driver checks the imports against the system directory.
 #pragma once
 
@@ -17,6 +17,7 @@ struct ImageFacts {
     WORD characteristics = 0;  // DllCharacteristics
     std::vector<std::string> imports;
     bool importsOnlySystem = true;
+    bool importsUser32 = false;
 };
 
 // The text the script gives: the file name, its size in bytes, the DllCharacteristics in hex and
@@ -26,5 +27,7 @@ struct ImageText {
 };
 
 ImageFacts ReadImageFacts(const ImageText& text);
+
+std::string Utf8(const std::wstring& text);
 
 }  // namespace bench

@@ -1,7 +1,7 @@
-// Measures what vantrel.exe costs next to the floor (a minimal launcher in C) and to the usual
-// peers, and what its tree option costs, and prints the results as Markdown. Run under Windows or
-// Wine:
-//   vantrel_bench.exe <vantrel.exe> <floor.exe> <probe.exe> <tree.exe> [options]
+// Measures what vantrel.exe and its console build vantrel.com cost next to the floor (a minimal
+// launcher in C) and to the usual peers, and what the tree option costs, and prints the results as
+// Markdown. Run under Windows or Wine:
+//   vantrel_bench.exe <vantrel.exe> <vantrel.com> <floor.exe> <probe.exe> <tree.exe> [options]
 //     --rounds N       timed rounds (default 40), after --warmup N rounds (default 3)
 //     --pause MS       pause before each timed launch (default 150), so that the previous process
 //                      has finished tearing down and launches do not disturb each other
@@ -9,7 +9,8 @@
 //     --descendants N  descendants that report when their priority class came (default 20)
 //     --other FILE     another build of vantrel.exe, timed beside the first (e.g. an older one)
 //     --image-name NAME --image-size BYTES --image-flags HEX --image-imports DLL,DLL...
-//                      the executable's facts, from its headers (scripts/bench.sh reads them)
+//                      an executable's facts, from its headers (scripts/bench.sh reads them);
+//                      one group for each executable, each opened by --image-name
 // The probe exits at once unless VANTREL_PROBE_SLEEP_MS asks it to sleep; it inherits that
 // variable from this driver through the launcher.
 #include <windows.h>
@@ -32,8 +33,8 @@ namespace {
 using namespace bench;
 
 struct Options {
-    std::wstring vantrel, floor, probe, tree, other;
-    ImageText image;
+    std::wstring vantrel, console, floor, probe, tree, other;
+    std::vector<ImageText> images;
     Settings settings;
 };
 
@@ -41,13 +42,22 @@ int Count(const wchar_t* text, int least) {
     return std::max(least, _wtoi(text));
 }
 
-// Where an option that takes text keeps it, or null.
+// Where an option that takes text keeps it, or null. --image-name opens the next executable's
+// group; the other --image-* options fill the group opened last.
 std::wstring* TextOption(const std::wstring& argument, Options& options) {
-    return argument == L"--other"           ? &options.other
-           : argument == L"--image-name"    ? &options.image.name
-           : argument == L"--image-size"    ? &options.image.size
-           : argument == L"--image-flags"   ? &options.image.characteristics
-           : argument == L"--image-imports" ? &options.image.imports
+    if (argument == L"--other") {
+        return &options.other;
+    }
+    if (argument == L"--image-name") {
+        return &options.images.emplace_back().name;
+    }
+    if (options.images.empty()) {
+        return nullptr;
+    }
+    ImageText& image = options.images.back();
+    return argument == L"--image-size"      ? &image.size
+           : argument == L"--image-flags"   ? &image.characteristics
+           : argument == L"--image-imports" ? &image.imports
                                             : nullptr;
 }
 
@@ -57,8 +67,8 @@ bool ReadOptions(int argc, wchar_t** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::wstring argument = argv[i];
         const bool hasValue = i + 1 < argc;
-        std::wstring* const text = TextOption(argument, options);
-        if (text != nullptr && hasValue) {
+        std::wstring* const text = hasValue ? TextOption(argument, options) : nullptr;
+        if (text != nullptr) {
             *text = argv[++i];
         } else if (argument == L"--rounds" && hasValue) {
             settings.rounds = Count(argv[++i], 1);
@@ -74,13 +84,14 @@ bool ReadOptions(int argc, wchar_t** argv, Options& options) {
             positional.push_back(argument);
         }
     }
-    if (positional.size() != 4) {
+    if (positional.size() != 5) {
         return false;
     }
     options.vantrel = positional[0];
-    options.floor = positional[1];
-    options.probe = positional[2];
-    options.tree = positional[3];
+    options.console = positional[1];
+    options.floor = positional[2];
+    options.probe = positional[3];
+    options.tree = positional[4];
     return true;
 }
 
@@ -97,6 +108,8 @@ std::vector<Launcher> MakeLaunchers(const Options& options) {
                                      Quoted(options.floor) + L" " + probe, true));
     launchers.push_back(
         MakeLauncher("vantrel.exe /w /p:3", vantrel, Quoted(vantrel) + vantrelArguments, true));
+    launchers.push_back(MakeLauncher("vantrel.com /w /p:3", options.console,
+                                     Quoted(options.console) + vantrelArguments, true));
     launchers.push_back(MakeLauncher("vantrel.exe /t /a:1 /e /p:3", vantrel,
                                      Quoted(vantrel) + L" /t /a:1 /e /p:3 " + Quoted(probe), true));
     launchers.push_back(MakeLauncher("start.exe /wait /normal", system + L"\\start.exe",
@@ -129,6 +142,7 @@ void ProfileWaits(const Options& options, const std::vector<Launcher>& launchers
         const Launcher* launcher;
         WaitedProcess waited;
     } watched[kWaitColumns] = {{&launchers[kVantrel], ChildOfLauncher},
+                               {&launchers[kConsole], ChildOfLauncher},
                                {&launchers[kFloor], ChildOfLauncher},
                                {&tree, treeChild}};
     for (int run = 0; run < settings.waits; ++run) {
@@ -149,10 +163,10 @@ int wmain(int argc, wchar_t** argv) {
     Options options;
     if (!ReadOptions(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: vantrel_bench <vantrel.exe> <floor.exe> <probe.exe> <tree.exe> "
-                     "[--rounds N] [--warmup N] [--pause MS] [--waits N] [--descendants N] "
-                     "[--other FILE] [--image-name NAME --image-size BYTES --image-flags HEX "
-                     "--image-imports DLL,DLL...]\n");
+                     "usage: vantrel_bench <vantrel.exe> <vantrel.com> <floor.exe> <probe.exe> "
+                     "<tree.exe> [--rounds N] [--warmup N] [--pause MS] [--waits N] "
+                     "[--descendants N] [--other FILE] [--image-name NAME --image-size BYTES "
+                     "--image-flags HEX --image-imports DLL,DLL...]...\n");
         return 2;
     }
     for (const wchar_t* variable : {L"VANTREL_PROBE_SLEEP_MS", L"VANTREL_PROBE_EXIT",
@@ -173,6 +187,9 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "priority class of %d descendants\n", settings.descendants);
     MeasureDelays(options.vantrel, options.tree, settings.descendants, results.delays);
 
-    results.image = ReadImageFacts(options.image);
+    for (const ImageText& image : options.images) {
+        results.images.push_back(ReadImageFacts(image));
+    }
+    results.consoleImage = Utf8(FileName(options.console));
     return PrintReport(settings, results);
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "accounting.h"
@@ -14,9 +15,9 @@
 namespace bench {
 
 // The launchers of the interleaved rounds, in the report's order; another build may follow them.
-enum LauncherIndex : std::size_t { kProbe, kFloor, kVantrel, kVantrelTree, kStart, kCmd };
+enum LauncherIndex : std::size_t { kProbe, kFloor, kVantrel, kConsole, kVantrelTree, kStart, kCmd };
 // The launchers watched while they wait, in the report's columns.
-enum WaitIndex : std::size_t { kWaitVantrel, kWaitFloor, kWaitTree, kWaitColumns };
+enum WaitIndex : std::size_t { kWaitVantrel, kWaitConsole, kWaitFloor, kWaitTree, kWaitColumns };
 
 struct Settings {
     int rounds = 40;
@@ -31,7 +32,8 @@ struct Results {
     std::vector<Launcher> launchers;
     std::vector<WaitFigures> waits[kWaitColumns];
     DelayFigures delays;
-    ImageFacts image;
+    std::vector<ImageFacts> images;  // one for each executable the script described
+    std::string consoleImage;        // the console build's file name, which must not load user32
 };
 
 // Prints the report on standard output and returns the driver's exit status: 0 when every

@@ -29,21 +29,19 @@ run_suite() {
     "$@"
 }
 
-# The processes the driver starts write the trace to its standard error.
-trace=$(mktemp "${TMPDIR:-/tmp}/vantrel-relay.XXXXXX")
+# The processes the driver starts write the trace to its standard error, a file of each run's own:
+# a process that outlives a run (Wine's desktop process for the driver's window station) keeps
+# writing to its file, and must not write into the next run's.
 status=0
 echo "== Win32 platform layer"
 run_suite wine build/mingw/vantrel_platform_test.exe || status=1
 e2e_run() {
-    wine build/mingw/vantrel_e2e.exe "$(winepath -w "$1")" "$(winepath -w "$trace")" 2>"$trace"
+    trace=$(mktemp "${TMPDIR:-/tmp}/vantrel-relay.XXXXXX")
+    wine build/mingw/vantrel_e2e.exe "$(winepath -w "$1")" "$(winepath -w "$trace")" 2>"$trace" &&
+        rm -f "$trace" || { echo "The relay trace is kept in $trace" >&2; return 1; }
 }
 for build in "$vantrel" "${vantrel%.exe}.com"; do
     echo "== $(basename "$build") end to end: $build"
     run_suite e2e_run "$build" || status=1
 done
-if [ "$status" -eq 0 ]; then
-    rm -f "$trace"
-else
-    echo "The relay trace is kept in $trace" >&2
-fi
 exit "$status"

@@ -33,6 +33,9 @@ class InheritedHandles {
         if (!storage_.empty()) {
             ::DeleteProcThreadAttributeList(attributes());
         }
+        for (const HANDLE copy : copies_) {
+            ::CloseHandle(copy);
+        }
     }
     InheritedHandles(const InheritedHandles&) = delete;
     InheritedHandles& operator=(const InheritedHandles&) = delete;
@@ -45,8 +48,7 @@ class InheritedHandles {
                                    TRUE, DUPLICATE_SAME_ACCESS)) {
                 return LastError();
             }
-            copies_.emplace_back(copy);
-            list_.push_back(copy);
+            copies_.push_back(copy);
         }
         SIZE_T size = 0;
         ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
@@ -56,25 +58,24 @@ class InheritedHandles {
             return LastError();
         }
         return ErrorUnless(::UpdateProcThreadAttribute(
-            attributes(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, list_.data(),
-            list_.size() * sizeof(HANDLE), nullptr, nullptr));
+            attributes(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, copies_.data(),
+            copies_.size() * sizeof(HANDLE), nullptr, nullptr));
     }
 
     LPPROC_THREAD_ATTRIBUTE_LIST attributes() {
         return reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
     }
 
-    // The copy made of `handle`, which stands in `handles`; null for any other.
+    // The copy made of `handle`, the original of the copy at the same place in `handles`; null
+    // for any other.
     HANDLE CopyOf(const std::vector<Handle>& handles, Handle handle) const {
-        const auto at = std::find(handles.begin(), handles.end(), handle);
-        return handle != nullptr && at != handles.end() && list_.size() == handles.size()
-                   ? list_[static_cast<std::size_t>(at - handles.begin())]
-                   : nullptr;
+        const auto at = static_cast<std::size_t>(std::find(handles.begin(), handles.end(), handle) -
+                                                 handles.begin());
+        return handle != nullptr && at < copies_.size() ? copies_[at] : nullptr;
     }
 
   private:
-    std::vector<KernelHandle> copies_;
-    std::vector<HANDLE> list_;
+    std::vector<HANDLE> copies_;
     std::vector<unsigned char> storage_;
 };
 
