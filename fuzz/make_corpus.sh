@@ -13,8 +13,7 @@ while IFS= read -r line; do
     n=$((n + 1))
     name=$(printf 'seed-%02d' "$n")
     printf '%s' "$line" | iconv -f UTF-8 -t UTF-16LE >"corpus/parse_command_line/$name"
-    # Tail: the standard handles byte, the code byte, then the flags byte (bit 0 found, bit 1
-    # created, bits 2-4 timeouts).
+    # Tail: the handles, code and flags bytes that fuzz/main_flow_fuzz.cpp describes.
     for tail in '\010\000\007:launch' '\052\005\001:fails' '\000\000\000:missing' \
         '\000\377\001:elevated'; do
         { cat "corpus/parse_command_line/$name"; printf "${tail%%:*}"; } \

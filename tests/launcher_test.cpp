@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -70,42 +69,6 @@ TEST(LauncherTest, SetsTheShowWindowCommandWhenThereIsOne) {
         ASSERT_EQ(launch.platform.creations.size(), 1u);
         EXPECT_EQ(launch.platform.creations[0].startup.flags, c.flags) << c.showWindow;
         EXPECT_EQ(launch.platform.creations[0].startup.showWindow, c.recorded) << c.showWindow;
-    }
-}
-
-struct HandlesCase {
-    const char* name;
-    std::array<StandardHandle, 3> given;
-    bool consoleWindow;
-    std::array<Handle, 3> passed;
-    std::vector<Handle> inherited;
-    std::uint32_t addedFlags;  // to the creation flags
-};
-
-TEST(LauncherTest, PassesTheStandardHandlesThatAreFilesOrPipes) {
-    const Handle in = reinterpret_cast<Handle>(0x10), out = reinterpret_cast<Handle>(0x20),
-                 err = reinterpret_cast<Handle>(0x30);
-    // clang-format off
-    const HandlesCase cases[] = {
-        {"none, a console and a pipe, beside a console window", {{{}, {out, false}, {err, true}}},
-         true, {nullptr, nullptr, err}, {err}, kExtendedStartupInfoPresent},
-        {"all three, one file twice, and no console window to share",
-         {{{in, true}, {out, true}, {out, true}}}, false, {in, out, out}, {in, out},
-         kExtendedStartupInfoPresent | kCreateNoWindow},
-    };
-    // clang-format on
-    for (const HandlesCase& c : cases) {
-        Launch launch;
-        launch.platform.standardHandles = c.given;
-        launch.platform.consoleWindow = c.consoleWindow;
-        launch.Run(kWaitNone);
-        ASSERT_EQ(launch.platform.creations.size(), 1u) << c.name;
-        const ProcessCreation& creation = launch.platform.creations[0];
-        EXPECT_EQ(creation.startup.standardHandles, c.passed) << c.name;
-        EXPECT_EQ(creation.inheritedHandles, c.inherited) << c.name;
-        EXPECT_EQ(creation.inheritHandles, !c.inherited.empty()) << c.name;
-        EXPECT_EQ(creation.startup.flags, c.inherited.empty() ? 0 : kStartfUseStdHandles) << c.name;
-        EXPECT_EQ(creation.creationFlags, 0x4000 | c.addedFlags) << c.name;
     }
 }
 

@@ -212,15 +212,6 @@ TEST(FlowTest, FailedLaunchShowsMessageAndExitsWithTheSystemError) {
     EXPECT_EQ(platform.messages[0], UsageText(kLaunchMessage));
 }
 
-TEST(FlowTest, WhereNoBoxCanBeAnsweredTheMessageGoesToStandardError) {
-    FakePlatform platform;
-    platform.commandText = L"/p:9 c:\\a.exe";
-    platform.showsBoxes = false;
-    EXPECT_EQ(Main(platform), 87);
-    EXPECT_EQ(platform.MessageCount(), 0);
-    EXPECT_EQ(platform.errors, std::vector<std::wstring>{UsageText(kPriorityMessage)});
-}
-
 TEST(FlowTest, FailedLaunchWithoutErrorCodeStillExitsNonzero) {
     FakePlatform platform;
     platform.commandText = L"/p:3 c:\\a.exe";

@@ -14,12 +14,6 @@ namespace {
 static_assert(kErrorElevationRequired == ERROR_ELEVATION_REQUIRED);
 #endif
 
-// The error of the call that just failed; never 0, so that a failure is never taken for success.
-std::uint32_t ErrorOfLastCall() {
-    const DWORD error = ::GetLastError();
-    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
-}
-
 // A function of a system DLL, found at run time so that no executable imports the DLL and only the
 // path that needs it maps it; null when it is missing. The DLL stays loaded: the shell and COM may
 // leave threads of their own running in it. Both are known DLLs, so always the system's copies.
@@ -93,7 +87,7 @@ std::uint32_t Win32Platform::StartElevated(const ElevatedStart& start, Handle& p
     using ShellExecuteEx = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
     const auto execute = SystemFunction<ShellExecuteEx>(L"shell32.dll", "ShellExecuteExW");
     if (execute == nullptr) {
-        return ErrorOfLastCall();
+        return LastError();
     }
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
@@ -105,7 +99,7 @@ std::uint32_t Win32Platform::StartElevated(const ElevatedStart& start, Handle& p
     info.lpDirectory = start.directory.c_str();
     info.nShow = start.showWindow >= 0 ? start.showWindow : SW_SHOWNORMAL;
     if (!execute(&info)) {
-        return ErrorOfLastCall();
+        return LastError();
     }
     process = info.hProcess;
     return 0;

@@ -14,12 +14,6 @@
 namespace modVantrel {
 namespace {
 
-// The error of the call that just failed; never 0, so that a failure is never taken for success.
-std::uint32_t LastError() {
-    const DWORD error = ::GetLastError();
-    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
-}
-
 std::uint32_t ErrorUnless(BOOL ok) {
     return ok ? 0 : LastError();
 }
@@ -97,6 +91,11 @@ static_assert(kJobNewProcess == JOB_OBJECT_MSG_NEW_PROCESS);
 static_assert(kJobActiveProcessZero == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO);
 
 }  // namespace
+
+std::uint32_t LastError() {
+    const DWORD error = ::GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+}
 
 std::wstring Win32Platform::CommandText() {
     return std::wstring(ArgumentText(::GetCommandLineW()));

@@ -46,6 +46,10 @@ class Win32Platform : public Platform {
     static unsigned FatalStatus(FatalKind kind);
 };
 
+// The error of the Windows call that just failed; never 0, so that a failure is never taken for
+// success.
+std::uint32_t LastError();
+
 // One whole run of Main, with running out of memory reported as a fatal failure; the status.
 int RunReportingFatal(Platform& platform);
 

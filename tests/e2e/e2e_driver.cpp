@@ -74,7 +74,7 @@ constexpr std::uint32_t kNoChild = 0xFFFFFFFF, kAttached = 0, kDetached = DETACH
 
 // How vantrel is started; its standard error is always a file, which the checks read. With its
 // output in a file too, it holds an inheritable handle that must not reach the program.
-enum class Start { Plain, OutputInFile, HiddenStation, ThroughCmd };
+enum class Start { Plain, OutputInFile, HiddenStation };
 
 struct Row {
     const wchar_t* name;
@@ -149,8 +149,6 @@ const Row kRows[] = {
      kNoChild, 0, 0, -1, Start::OutputInFile},
     {L"no box on a window station nobody sees", L"/p:9 x", L"", Message::Priority, 87, nullptr, 0, 0,
      0, Timing::Any, 0, 0, Hints::None, kNoChild, 0, 0, -1, Start::HiddenStation},
-    {L"cmd /c vantrel runs the console build", L"/p:9 x", L"", Message::Priority, 87, nullptr, 0, 0,
-     0, Timing::Any, 0, 0, Hints::None, kNoChild, 0, 0, -1, Start::ThroughCmd},
     {L"quoted path with spaces", L"/p:3 \"{w}\\Dir With Space\\Probe Tool.exe\" -q", L"",
      Message::None, 0, L"\"{w}\\Dir With Space\\Probe Tool.exe\" -q", kNormal},
     {L"relative path found in the working folder", L"/p:3 probe.exe rel", L"", Message::None, 0,
@@ -466,14 +464,12 @@ void CheckRecord(const std::vector<std::wstring>& lines, const Row& row, const s
     checks.Expect(
         row.maskSeen == 0 || lines[3] == Hex(row.maskSeen),
         L"the " + who + L"'s affinity mask " + lines[3] + L", expected " + Hex(row.maskSeen));
-    // The show command vantrel was given, and none when it was given none.
-    unsigned long flags = 0;
-    int show = -1;
-    swscanf(lines.size() > 5 ? lines[5].c_str() : L"", L"0x%lx %d", &flags, &show);
-    // Vantrel's standard error is always a file here, so the probe must be given it.
-    checks.Expect(who != L"probe" || ((flags & STARTF_USESTDHANDLES) != 0 &&
-                                      (flags & STARTF_USESHOWWINDOW ? show : -1) == row.show),
-                  L"the probe's start-up flags and show command: " + lines[5 % lines.size()]);
+    // Vantrel's standard error, always a file here, and the show command it was given, if any.
+    const std::wstring startup =
+        Hex(STARTF_USESTDHANDLES | (row.show >= 0 ? STARTF_USESHOWWINDOW : 0)) + L" " +
+        std::to_wstring(std::max(row.show, 0));
+    checks.Expect(who != L"probe" || (lines.size() > 5 && lines[5] == startup),
+                  L"the probe's start-up flags and show command, not " + startup);
 }
 
 struct Setup {
@@ -517,18 +513,8 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
 
     const std::uintmax_t traceFrom = SizeOf(setup.trace);
     const std::wstring arguments = Replace(row.arguments, L"{w}", work);
-    std::wstring application = setup.vantrel;
-    std::wstring commandLine =
+    const std::wstring commandLine =
         L"\"" + setup.vantrel + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
-    std::wstring folder = directory;
-    if (row.start == Start::ThroughCmd) {
-        // From vantrel's own folder, where cmd finds vantrel.com before vantrel.exe.
-        wchar_t system[MAX_PATH] = {};
-        ::GetSystemDirectoryW(system, MAX_PATH);
-        application = (fs::path(system) / L"cmd.exe").wstring();
-        commandLine = L"cmd.exe /c vantrel " + arguments;
-        folder = fs::path(setup.vantrel).parent_path().wstring();
-    }
     const fs::path output = setup.work / (L"output-" + std::to_wstring(index) + L".txt");
     const fs::path error = setup.work / (L"error-" + std::to_wstring(index) + L".txt");
     const modVantrel::KernelHandle errorFile = OpenCapture(error);
@@ -539,14 +525,13 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     const modVantrel::KernelHandle held(  // a handle of vantrel's own, inheritable, signalled
         toFile ? ::CreateEventW(&inheritable, TRUE, TRUE, nullptr) : nullptr);
     const std::wstring heldValue = std::to_wstring(reinterpret_cast<std::uintptr_t>(held.get()));
-    ::SetEnvironmentVariableW(L"VANTREL_PROBE_SAY", toFile ? L"said" : nullptr);
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_HANDLE", toFile ? heldValue.c_str() : nullptr);
     const e2e::StartOptions options{
         row.show, outputFile.get(), errorFile.get(),
         row.start == Start::HiddenStation ? L"vantrel-e2e\\Default" : nullptr};
     const bool kill = row.timing == Timing::EndedWhileWaiting;
     const e2e::WatchedRun run = e2e::RunAnsweringBoxes(
-        application, commandLine, folder, kill ? kKillAfterMs : kRunLimitMs, {}, options);
+        setup.vantrel, commandLine, directory, kill ? kKillAfterMs : kRunLimitMs, {}, options);
     const bool probeDoneAtEnd = fs::exists(done);
     const bool childDoneAtEnd = fs::exists(childDone);
     if (!run.started) {
@@ -560,8 +545,7 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
                        : L"still running after " + std::to_wstring(kRunLimitMs) + L" ms");
 
     // The console build, and vantrel.exe where no box can be seen, write the text instead.
-    const bool boxes =
-        !setup.console && row.start != Start::HiddenStation && row.start != Start::ThroughCmd;
+    const bool boxes = !setup.console && row.start != Start::HiddenStation;
     const std::string written = ReadBytes(error, 0);  // UTF-8, here only ASCII
     const std::wstring text =
         row.message == Message::None || boxes
@@ -613,7 +597,7 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
         const std::vector<std::wstring> lines = ReadRecord(record);
         CheckRecord(lines, row, L"probe", checks);
         if (row.start == Start::OutputInFile) {
-            checks.Expect(ReadBytes(output, 0) == std::string("s\0a\0i\0d\0", 8),
+            checks.Expect(ReadBytes(output, 0) == std::string("o\0k\0", 4),
                           L"the probe's output is not in the file");
             checks.Expect(lines.size() > 6 && lines[6] == L"0",
                           L"a handle that vantrel held reached the probe");
@@ -651,10 +635,8 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     const std::vector<Creation> creations = TracedCreations(trace);
     const std::size_t calls = row.child == kNoChild ? 1 : 2;
     if (row.attempted == nullptr) {
-        // cmd's own creation of vantrel is traced too.
-        checks.Expect(
-            creations.size() == (row.start == Start::ThroughCmd),
-            L"created a process: " + (creations.empty() ? L"" : creations[0].commandLine));
+        checks.Expect(creations.empty(), L"created a process: " +
+                                             (creations.empty() ? L"" : creations[0].commandLine));
     } else if (creations.size() != calls) {
         checks.Expect(false, std::to_wstring(creations.size()) +
                                  L" CreateProcessW calls in the trace, expected " +

@@ -11,8 +11,7 @@
 //               affinity mask, the error of starting the child (0: started, or none asked) and
 //               the start-up record's flags and show command, one per line, then HANDLE's line
 //   HANDLE      a handle value, in decimal, that the probe must not have inherited: the record's
-//               last line is 1 when it names a signalled object here, else 0
-//   SAY         text to write to standard output
+//               last line is 1 when it names a signalled object here, else 0; "ok" goes to output
 //   SLEEP_MS    how long to sleep then (default 0)
 //   DONE        file to make, empty, once the sleep is over: tells a waiting test that the probe
 //               has reached its end
@@ -112,10 +111,10 @@ int wmain() {
     if (!record.empty()) {
         Record(record, childError);
     }
-    const std::wstring say = Variable(L"VANTREL_PROBE_SAY");
     DWORD written = 0;
-    ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), say.data(),
-                static_cast<DWORD>(say.size() * sizeof(wchar_t)), &written, nullptr);
+    if (!Variable(L"VANTREL_PROBE_HANDLE").empty()) {
+        ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), L"ok", 4, &written, nullptr);
+    }
     ::Sleep(Number(L"VANTREL_PROBE_SLEEP_MS"));
     const std::wstring done = Variable(L"VANTREL_PROBE_DONE");
     if (!done.empty()) {
