@@ -41,6 +41,23 @@ std::string CompactAscii(std::wstring_view text) {
     return compact;
 }
 
+// A number that is 1 to `maxDigits` digits of `radix`, in any case, and nothing else; 0 for any
+// other text. Look-alike digits outside ASCII are not digits.
+std::uint64_t ReadWholeNumber(std::wstring_view text, int radix, std::size_t maxDigits) {
+    if (text.size() > maxDigits) {
+        return 0;
+    }
+    std::uint64_t value = 0;
+    for (const wchar_t c : text) {
+        const int digit = c > 0x7F ? -1 : DigitValue(static_cast<char>(AsciiLower(c)), radix);
+        if (digit < 0) {
+            return 0;
+        }
+        value = value * static_cast<std::uint64_t>(radix) + static_cast<std::uint64_t>(digit);
+    }
+    return value;
+}
+
 // An "&h" or "&o" number: digits of the radix up to the first other character.
 double ReadRadixNumber(const std::string& digits, int radix) {
     double value = 0;
@@ -253,33 +270,11 @@ std::int32_t ReadPriorityNumber(std::wstring_view text) {
 }
 
 std::uint64_t ReadAffinityMask(std::wstring_view text) {
-    constexpr std::size_t kMaxDigits = 16;
-    if (text.size() > kMaxDigits) {
-        return 0;
-    }
-    std::uint64_t mask = 0;
-    for (const wchar_t c : text) {
-        const int digit = c > 0x7F ? -1 : DigitValue(static_cast<char>(AsciiLower(c)), 16);
-        if (digit < 0) {
-            return 0;
-        }
-        mask = mask << 4 | static_cast<std::uint64_t>(digit);
-    }
-    return mask;
+    return ReadWholeNumber(text, 16, 16);
 }
 
 std::uint32_t ReadProcessId(std::wstring_view text) {
-    constexpr std::size_t kMaxDigits = 10;
-    if (text.size() > kMaxDigits) {
-        return 0;
-    }
-    std::uint64_t id = 0;
-    for (const wchar_t c : text) {
-        if (c < L'0' || c > L'9') {
-            return 0;
-        }
-        id = id * 10 + static_cast<std::uint64_t>(c - L'0');
-    }
+    const std::uint64_t id = ReadWholeNumber(text, 10, 10);
     return id <= std::numeric_limits<std::uint32_t>::max() ? static_cast<std::uint32_t>(id) : 0;
 }
 
