@@ -3,7 +3,7 @@
 // Input: UTF-16 command text, low byte first, then three bytes that script the platform:
 //   third-to-last byte: Vantrel's standard input, output and error, two bits each (0 none,
 //              1 a console, 2 a file or pipe of its own, 3 the one file shared by all so marked),
-//              and bit 6 whether Vantrel has a console window;
+//              and bit 6 whether the program shares Vantrel's console;
 //   second-to-last byte: the creation error code (255 stands for 740), or the exit code;
 //   last byte: bit 0 the file lookup finds the file, bit 1 process creation succeeds,
 //              bits 2-4 how many timed-out waits come before the program (or its tree) ends,
@@ -37,7 +37,7 @@ struct Script {
     std::uint64_t systemMask = ~std::uint64_t{0};
     const char* failing = nullptr;
     std::array<modVantrel::StandardHandle, 3> handles{};
-    bool consoleWindow = false;
+    bool sharesConsole = false;
 };
 
 constexpr const char* kFailingSteps[] = {nullptr, "SetAffinity", "Assign", "Resume"};
@@ -59,7 +59,7 @@ void Execute(const Script& script, Run& run) {
     fake.jobEmpty.assign(script.timeouts, false);
     fake.systemMask = script.systemMask;
     fake.standardHandles = script.handles;
-    fake.consoleWindow = script.consoleWindow;
+    fake.sharesConsole = script.sharesConsole;
     if (script.failing != nullptr) {
         fake.failures[script.failing] = script.code != 0 ? script.code : 5;
     }
@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         script.handles[i] = {kind == 0 ? nullptr : reinterpret_cast<modVantrel::Handle>(own),
                              kind >= 2};
     }
-    script.consoleWindow = (data[size - 3] & 0x40) != 0;
+    script.sharesConsole = (data[size - 3] & 0x40) != 0;
     script.code = data[size - 2];
     script.lookupFinds = (data[size - 1] & 1) != 0;
     script.startSucceeds = (data[size - 1] & 2) != 0;
@@ -207,7 +207,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const bool allPassed = std::count(passed.begin(), passed.end(), nullptr) == 0;
         const std::uint32_t handleFlags = (inherited.empty() ? 0U : 0x80000U) |
-                                          (allPassed && !script.consoleWindow ? 0x08000000U : 0U);
+                                          (allPassed && !script.sharesConsole ? 0x08000000U : 0U);
         Check(creation.creationFlags == (*priorityClass | (setUp ? 0x4U : 0U) | handleFlags),
               "the selector's priority class is used, suspended when there is set-up to do");
         Check(creation.startup.standardHandles == passed &&

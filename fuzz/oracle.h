@@ -80,6 +80,12 @@ inline ModelRequest ModelParse(const std::wstring& text) {
     // before a quoted token once ".exe" is collected. After it the text is kept as typed, and a
     // quote not after an odd run of backslashes opens or closes a stretch where switches are text.
     bool open = false, afterPath = false, quoted = false;
+    const auto scan = [&quoted](const std::wstring& piece, std::size_t from) {
+        for (std::size_t i = from, backslashes = 0; i < piece.size(); ++i) {
+            quoted = quoted != (piece[i] == L'"' && backslashes % 2 == 0);
+            backslashes = piece[i] == L'\\' ? backslashes + 1 : 0;
+        }
+    };
     for (ModelToken& token : tokens) {
         const std::wstring& t = token.text;
         const std::size_t n = t.size();
@@ -95,10 +101,7 @@ inline ModelRequest ModelParse(const std::wstring& text) {
             if (!piece.empty() && !model.collected.empty() && model.collected.back() != L' ') {
                 model.collected += L' ';
             }
-            for (std::size_t i = 0, backslashes = 0; i < piece.size(); ++i) {
-                quoted = quoted != (piece[i] == L'"' && backslashes % 2 == 0);
-                backslashes = piece[i] == L'\\' ? backslashes + 1 : 0;
-            }
+            scan(piece, 0);
             model.collected += piece;
         } else if (OnlySpaces(model.collected) && n == 2 && t[0] == L'/' && IsLetter(t[1], 't')) {
             model.tree = true;
@@ -128,6 +131,9 @@ inline ModelRequest ModelParse(const std::wstring& text) {
             open = false;
         } else {
             model.collected += t + L" ";
+            if (!open && EndOfFirstExe(t) != 0) {
+                scan(t, EndOfFirstExe(t));  // the path ends here; what follows ".exe" is typed
+            }
         }
         afterPath = afterPath || (!open && EndOfFirstExe(model.collected) != 0);
     }

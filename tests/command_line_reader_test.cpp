@@ -73,6 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{L"t.exe \"a /w b\" \"/p:2\" x /p:3  y", false, 3,
                    L"t.exe \"a /w b\" \"/p:2\" x  y"},
         ReaderCase{L"t.exe \"say \\\"hi\\\" /w", false, 0, L"t.exe \"say \\\"hi\\\" /w"},
+        ReaderCase{L"t.exe-D\"a b\" /w", true, 0, L"t.exe-D\"a b\" "},
         ReaderCase{L"x \"c:\\app.exe\"", false, 0, L"c:\\app.exe"},
         ReaderCase{L"\"\"", false, 0, L""}, ReaderCase{L"a\"b c", false, 0, L"a\"b c "},
         // Before the path a lone quote adds nothing and discards nothing.

@@ -23,7 +23,7 @@ class FakePlatform : public Platform {
     std::int32_t showCommand = kNoShowWindow;
     bool showsBoxes = true;
     std::array<StandardHandle, 3> standardHandles{};
-    bool consoleWindow = false;
+    bool sharesConsole = false;
     std::set<std::wstring> files;  // patterns that the lookup finds
     bool findsEveryFile = false;   // the lookup finds every pattern (the fuzz target's choice)
     bool startSucceeds = true;
@@ -78,7 +78,7 @@ class FakePlatform : public Platform {
     bool CanShowBoxes() override { return showsBoxes; }
     void WriteError(const std::wstring& text) override { errors.push_back(text); }
     std::array<StandardHandle, 3> StandardHandles() override { return standardHandles; }
-    bool HasConsoleWindow() override { return consoleWindow; }
+    bool SharesConsole() override { return sharesConsole; }
     [[noreturn]] void Fatal(FatalKind kind) override {
         calls.push_back("Fatal");
         throw FatalCalled{kind};

@@ -233,6 +233,10 @@ class Reader {
         } else {
             collected.append(token);
             collected += L' ';
+            // A path that ends in this token leaves the quotes after its ".exe" to the program.
+            const std::size_t exeAt = FindIgnoringCase(token, L".exe");
+            inQuotes_ = !quoteOpen_ && exeAt != std::wstring_view::npos &&
+                        TogglesQuotes(token.substr(exeAt + 4));
         }
         pathComplete_ = !quoteOpen_ && HoldsExe(collected);
     }

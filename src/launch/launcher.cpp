@@ -79,8 +79,8 @@ void PassStandardHandles(Platform& platform, ProcessCreation& creation) {
     creation.startup.flags |= kStartfUseStdHandles;
     creation.inheritHandles = true;
     creation.creationFlags |= kExtendedStartupInfoPresent;
-    // Output that is all captured needs no console window, where Vantrel has none to share.
-    if (passed == handles.size() && !platform.HasConsoleWindow()) {
+    // Output that is all captured needs no console window, where Vantrel has no console to share.
+    if (passed == handles.size() && !platform.SharesConsole()) {
         creation.creationFlags |= kCreateNoWindow;
     }
 }

@@ -18,6 +18,10 @@ bool ConsolePlatform::CanShowBoxes() {
     return false;
 }
 
+bool ConsolePlatform::SharesConsole() {
+    return true;
+}
+
 void ConsolePlatform::ShowMessage(const std::wstring& text) {
     WriteError(text);
 }

@@ -26,8 +26,8 @@ struct StartupRecord {
     std::array<Handle, 3> standardHandles{};  // input, output, error; null: the console's own
 };
 
-// One of Vantrel's own standard handles, and whether it leads to a file or a pipe rather than to
-// a console or nowhere.
+// One of Vantrel's own standard handles, and whether it leads to a file, a pipe or a device such
+// as NUL rather than to a console or nowhere.
 struct StandardHandle {
     Handle handle = nullptr;
     bool redirected = false;
@@ -108,8 +108,9 @@ class Platform {
 
     // Vantrel's standard input, output and error.
     virtual std::array<StandardHandle, 3> StandardHandles() = 0;
-    // Whether Vantrel has a console window that a console program can share.
-    virtual bool HasConsoleWindow() = 0;
+    // Whether a console program that Vantrel starts shares Vantrel's console: the console build's
+    // own, never the windowed build, which has none.
+    virtual bool SharesConsole() = 0;
 
     // True when the process was created; otherwise error receives the system's error code.
     virtual bool StartProcess(ProcessCreation& creation, ProcessInformation& info,

@@ -92,7 +92,11 @@ std::uint32_t Win32Platform::StartElevated(const ElevatedStart& start, Handle& p
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // Synchronous, with the process handle, and with no error box: Vantrel reports the failure.
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    // As a program whatever its name ends in: "runas" belongs to programs, and vantrel.com's
+    // ending names another file type.
+    info.fMask =
+        SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_CLASSNAME;
+    info.lpClass = L"exefile";
     info.lpVerb = L"runas";
     info.lpFile = start.path.c_str();
     info.lpParameters = start.parameters.c_str();
@@ -100,6 +104,9 @@ std::uint32_t Win32Platform::StartElevated(const ElevatedStart& start, Handle& p
     info.nShow = start.showWindow >= 0 ? start.showWindow : SW_SHOWNORMAL;
     if (!execute(&info)) {
         return LastError();
+    }
+    if (info.hProcess == nullptr) {
+        return ERROR_GEN_FAILURE;  // started, but with nothing to wait for: never report success
     }
     process = info.hProcess;
     return 0;

@@ -151,13 +151,12 @@ std::array<StandardHandle, 3> Win32Platform::StandardHandles() {
         const DWORD type = handle != INVALID_HANDLE_VALUE && handle != nullptr
                                ? ::GetFileType(handle)
                                : FILE_TYPE_UNKNOWN;
-        handles[i] = {handle, type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE};
+        // A device other than a console, such as NUL, is where the caller sent the stream too.
+        DWORD mode = 0;
+        handles[i] = {handle, type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE ||
+                                  (type == FILE_TYPE_CHAR && !::GetConsoleMode(handle, &mode))};
     }
     return handles;
-}
-
-bool Win32Platform::HasConsoleWindow() {
-    return ::GetConsoleWindow() != nullptr;
 }
 
 bool Win32Platform::StartProcess(ProcessCreation& creation, ProcessInformation& info,

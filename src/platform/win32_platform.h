@@ -14,7 +14,6 @@ class Win32Platform : public Platform {
     void WriteError(const std::wstring& text) override;
     std::wstring LookupFile(const std::wstring& pattern) override;
     std::array<StandardHandle, 3> StandardHandles() override;
-    bool HasConsoleWindow() override;
     bool StartProcess(ProcessCreation& creation, ProcessInformation& info,
                       std::uint32_t& error) override;
     std::uint32_t WaitForProcess(Handle process, std::uint32_t milliseconds) override;

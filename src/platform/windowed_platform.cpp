@@ -23,6 +23,10 @@ bool WindowedPlatform::CanShowBoxes() {
            (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
+bool WindowedPlatform::SharesConsole() {
+    return false;
+}
+
 void WindowedPlatform::ShowMessage(const std::wstring& text) {
     ::MessageBoxW(nullptr, text.c_str(), kCaption, MB_OK | MB_SETFOREGROUND);
 }

@@ -9,6 +9,7 @@ namespace modVantrel {
 class WindowedPlatform final : public Win32Platform {
   public:
     bool CanShowBoxes() override;
+    bool SharesConsole() override;
     void ShowMessage(const std::wstring& text) override;
     void PumpMessages() override;
     void WaitForInputIdle(Handle process) override;
