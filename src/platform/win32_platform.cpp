@@ -153,8 +153,9 @@ std::array<StandardHandle, 3> Win32Platform::StandardHandles() {
                                : FILE_TYPE_UNKNOWN;
         // A device other than a console, such as NUL, is where the caller sent the stream too.
         DWORD mode = 0;
-        handles[i] = {handle, type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE ||
-                                  (type == FILE_TYPE_CHAR && !::GetConsoleMode(handle, &mode))};
+        handles[i] = {handle,
+                      type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE ||
+                          (type == FILE_TYPE_CHAR && ::GetConsoleMode(handle, &mode) == FALSE)};
     }
     return handles;
 }
