@@ -55,6 +55,11 @@ bool Start(const Launcher& launcher, Started& started) {
     std::wstring line = launcher.commandLine;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    // No standard handles, as from a shortcut. Wine would otherwise hand this driver's own, its
+    // report file among them, to the launcher, which Windows does not, and a launcher that passes
+    // them on does other work: a program whose output is all captured gets a console without a
+    // window, whose host Wine ends later, which /t then waits for.
+    startup.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION created{};
     if (!::CreateProcessW(launcher.application.empty() ? nullptr : launcher.application.c_str(),
                           line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
