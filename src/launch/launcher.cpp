@@ -55,9 +55,9 @@ std::wstring BuildCommandLine(std::wstring_view path, std::wstring_view argument
     return std::wstring(TrimSpaces(line));
 }
 
-// Vantrel's standard handles that lead to a file or a pipe reach the program, and no other handle
-// does; the others stay null, so that the program's console fills them. Without any, creation is
-// left as it was.
+// Vantrel's standard handles that lead to a file, a pipe or a device such as NUL reach the
+// program, and no other handle does; the others stay null, so that the program's console fills
+// them. Without any, creation is left as it was.
 void PassStandardHandles(Platform& platform, ProcessCreation& creation) {
     const std::array<StandardHandle, 3> handles = platform.StandardHandles();
     std::size_t passed = 0;

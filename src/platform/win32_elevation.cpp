@@ -6,6 +6,8 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "platform/system_function.h"
+
 namespace modVantrel {
 namespace {
 
@@ -13,17 +15,6 @@ namespace {
 #ifdef ERROR_ELEVATION_REQUIRED
 static_assert(kErrorElevationRequired == ERROR_ELEVATION_REQUIRED);
 #endif
-
-// A function of a system DLL, found at run time so that no executable imports the DLL and only the
-// path that needs it maps it; null when it is missing. The DLL stays loaded: the shell and COM may
-// leave threads of their own running in it. Both are known DLLs, so always the system's copies.
-template <typename Function>
-Function SystemFunction(const wchar_t* dll, const char* name) {
-    const HMODULE module = ::LoadLibraryW(dll);
-    const FARPROC found = module != nullptr ? ::GetProcAddress(module, name) : nullptr;
-    // Through the generic function type, which GCC lets convert to any other without a warning.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
-}
 
 // COM on this thread for as long as it lives, as ShellExecuteEx asks of its callers: the shell
 // may hand the call to extensions that COM activates. Without it the call is still made.

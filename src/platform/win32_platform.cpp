@@ -9,6 +9,7 @@
 
 #include "command/mod_vantrel.h"
 #include "platform/command_text.h"
+#include "platform/system_function.h"
 #include "platform/unique_handle.h"
 
 namespace modVantrel {
@@ -246,15 +247,11 @@ std::uint32_t Win32Platform::SetPriority(Handle process, std::uint32_t priorityC
 bool Win32Platform::SetEfficiencyMode(Handle process) {
     // Found at run time: Windows 7 has no SetProcessInformation, and Vantrel still runs there.
     using SetInformation = BOOL(WINAPI*)(HANDLE, PROCESS_INFORMATION_CLASS, LPVOID, DWORD);
-    const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    const FARPROC found =
-        kernel != nullptr ? ::GetProcAddress(kernel, "SetProcessInformation") : nullptr;
-    if (found == nullptr) {
+    const auto setInformation =
+        SystemFunction<SetInformation>(L"kernel32.dll", "SetProcessInformation");
+    if (setInformation == nullptr) {
         return false;
     }
-    // Through the generic function type, which GCC lets convert to any other without a warning.
-    const auto setInformation =
-        reinterpret_cast<SetInformation>(reinterpret_cast<void (*)()>(found));
     PROCESS_POWER_THROTTLING_STATE state{};
     state.Version = PROCESS_POWER_THROTTLING_CURRENT_VERSION;
     state.ControlMask = PROCESS_POWER_THROTTLING_EXECUTION_SPEED;
