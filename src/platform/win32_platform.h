@@ -25,6 +25,7 @@ class Win32Platform : public Platform {
     bool SetEfficiencyMode(Handle process) override;
     std::uint32_t ResumeThread(Handle thread) override;
     void TerminateProcess(Handle process, std::uint32_t exitCode) override;
+    // In win32_job.cpp.
     std::uint32_t CreateTreeJob(Handle& job, Handle& port) override;
     std::uint32_t AssignToJob(Handle job, Handle process) override;
     std::uint32_t WaitForJobMessage(Handle port, std::uint32_t milliseconds,
@@ -48,6 +49,8 @@ class Win32Platform : public Platform {
 // The error of the Windows call that just failed; never 0, so that a failure is never taken for
 // success.
 std::uint32_t LastError();
+// 0 when a Windows call that returns a BOOL succeeded, otherwise its error.
+std::uint32_t ErrorUnless(int ok);
 
 // One whole run of Main, with running out of memory reported as a fatal failure; the status.
 int RunReportingFatal(Platform& platform);
