@@ -31,6 +31,8 @@ class FakePlatform : public Platform {
     std::deque<std::uint32_t> waitResults;  // in order; 0 (the process ended) once exhausted
     std::uint32_t exitCode = 0;
     std::uint64_t systemMask = 0xFF;
+    // The monotonic clock, in microseconds: every wait that times out moves it on by its length.
+    std::uint64_t now = 0;
     std::map<std::string, std::uint32_t> failures;  // set-up steps that fail, with their error
     bool efficiencyTaken = false;
     // The job's port: results and messages in order; then the last process leaves.
@@ -102,6 +104,7 @@ class FakePlatform : public Platform {
             result = results.front();
             results.pop_front();
         }
+        Elapse(result, milliseconds);
         calls.push_back("Wait(" + Name(process) + "," + std::to_string(milliseconds) +
                         ")=" + std::to_string(result));
         return result;
@@ -118,6 +121,7 @@ class FakePlatform : public Platform {
         openHandles.erase(handle);
     }
 
+    std::uint64_t MonotonicMicroseconds() override { return now; }
     std::uint64_t SystemAffinityMask() override { return systemMask; }
     std::uint32_t SetAffinity(Handle process, std::uint64_t mask) override {
         return Step("SetAffinity(" + Name(process) + "," + std::to_string(mask) + ")");
@@ -157,6 +161,7 @@ class FakePlatform : public Platform {
         if (next.first == 0) {
             message = next.second;
         }
+        Elapse(next.first, milliseconds);
         calls.push_back("JobMessage(" + Name(port) + "," + std::to_string(milliseconds) +
                         ")=" + std::to_string(next.first) +
                         (next.first == 0 ? " " + std::to_string(next.second.id) : ""));
@@ -203,6 +208,12 @@ class FakePlatform : public Platform {
     int MessageCount() const { return static_cast<int>(messages.size()); }
 
   private:
+    void Elapse(std::uint32_t result, std::uint32_t milliseconds) {
+        if (result == kWaitTimeout && milliseconds != kInfinite) {
+            now += std::uint64_t{milliseconds} * 1000;
+        }
+    }
+
     // A set-up step: recorded, and failing with its scripted error, if any.
     std::uint32_t Step(const std::string& call) {
         calls.push_back(call);

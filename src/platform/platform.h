@@ -120,6 +120,9 @@ class Platform {
     virtual std::uint32_t ExitCodeOf(Handle process) = 0;
     virtual void CloseHandle(Handle handle) = 0;
 
+    // Microseconds on a clock that only runs forward, for deadlines and durations.
+    virtual std::uint64_t MonotonicMicroseconds() = 0;
+
     // The processors this system offers to Vantrel (the system affinity mask).
     virtual std::uint64_t SystemAffinityMask() = 0;
 

@@ -228,6 +228,17 @@ void Win32Platform::CloseHandle(Handle handle) {
     ::CloseHandle(handle);
 }
 
+std::uint64_t Win32Platform::MonotonicMicroseconds() {
+    // The counter never fails on Windows XP and later; its frequency is fixed at boot.
+    LARGE_INTEGER count{};
+    LARGE_INTEGER frequency{};
+    ::QueryPerformanceCounter(&count);
+    ::QueryPerformanceFrequency(&frequency);
+    const auto ticks = static_cast<std::uint64_t>(count.QuadPart);
+    const auto perSecond = static_cast<std::uint64_t>(frequency.QuadPart);
+    return ticks / perSecond * 1000000 + ticks % perSecond * 1000000 / perSecond;
+}
+
 std::uint64_t Win32Platform::SystemAffinityMask() {
     DWORD_PTR own = 0;
     DWORD_PTR system = 0;

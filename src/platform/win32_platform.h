@@ -19,6 +19,7 @@ class Win32Platform : public Platform {
     std::uint32_t WaitForProcess(Handle process, std::uint32_t milliseconds) override;
     std::uint32_t ExitCodeOf(Handle process) override;
     void CloseHandle(Handle handle) override;
+    std::uint64_t MonotonicMicroseconds() override;
     std::uint64_t SystemAffinityMask() override;
     std::uint32_t SetAffinity(Handle process, std::uint64_t mask) override;
     std::uint32_t SetPriority(Handle process, std::uint32_t priorityClass) override;
