@@ -139,8 +139,17 @@ class FakePlatform : public Platform {
     void TerminateProcess(Handle process, std::uint32_t code) override {
         calls.push_back("Terminate(" + Name(process) + "," + std::to_string(code) + ")");
     }
-    std::uint32_t CreateTreeJob(Handle& job, Handle& port) override {
-        const std::uint32_t error = Step("CreateTreeJob");
+    std::uint32_t CreateTreeJob(const JobLimits& limits, Handle& job, Handle& port) override {
+        // The limits only when any is asked for, so that the plain tree reads as it did.
+        const bool limited =
+            limits.limitFlags != (kJobLimitKillOnJobClose | kJobLimitBreakawayOk) ||
+            limits.cpuRateFlags != 0;
+        const std::uint32_t error =
+            Step(limited ? "CreateTreeJob(" + std::to_string(limits.limitFlags) + "," +
+                               std::to_string(limits.jobMemoryLimit) + "," +
+                               std::to_string(limits.cpuRateFlags) + "," +
+                               std::to_string(limits.cpuRate) + ")"
+                         : "CreateTreeJob");
         if (error == 0) {
             job = kJob;
             port = kPort;
@@ -150,6 +159,9 @@ class FakePlatform : public Platform {
     }
     std::uint32_t AssignToJob(Handle job, Handle process) override {
         return Step("Assign(" + Name(job) + "," + Name(process) + ")");
+    }
+    std::uint32_t TerminateJob(Handle job, std::uint32_t code) override {
+        return Step("TerminateJob(" + Name(job) + "," + std::to_string(code) + ")");
     }
     std::uint32_t WaitForJobMessage(Handle port, std::uint32_t milliseconds,
                                     JobMessage& message) override {

@@ -145,6 +145,7 @@ const ProcessControls kAffinity{0x3, false, false};
 const ProcessControls kEfficiency{0, true, false};
 const ProcessControls kTree{0, false, true};
 const ProcessControls kAll{0x3, true, true};
+const ProcessControls kLimits{0, false, true, 0, 50, 1 << 30};
 
 const Calls kTreeSetUp = {"CreateTreeJob", "Assign(job,process)", "SetPriority(process,16384)"};
 // The last process leaves: the port says so, the job's count agrees.
@@ -183,6 +184,8 @@ TEST(LauncherTest, SetsUpTheSuspendedProgramThenResumesIt) {
                treeEnd})},
         {"affinity fails", kAll, "SetAffinity", Join({{"SetAffinity(process,3)"}, killed})},
         {"job fails", kTree, "CreateTreeJob", Join({{"CreateTreeJob"}, killed})},
+        {"a refused limit; the job gets half the processors, hard-capped, and 1 GiB", kLimits,
+         "CreateTreeJob", Join({{"CreateTreeJob(10752,1073741824,5,5000)"}, killed})},
         {"assignment fails", kTree, "Assign",
          Join({{"CreateTreeJob", "Assign(job,process)"}, killed, {"Close(port)", "Close(job)"}})},
         {"class fails", kAll, "SetPriority",
@@ -222,6 +225,7 @@ struct TreeCase {
     std::deque<std::pair<std::uint32_t, JobMessage>> messages;
     std::deque<bool> empty;
     Calls waiting;  // after the program is resumed, up to reading its exit code
+    bool memoryLimitHit = false;
 };
 
 TEST(LauncherTest, WaitsForTheWholeTree) {
@@ -257,6 +261,11 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
          {{6, {}}},
          {false},
          Join({{"JobMessage(port,1000)=6", "JobIsEmpty(job)=0", "Pump"}, kLastLeaves})},
+        {"the memory limit, once reached, is noted",
+         {{0, {kJobMemoryLimit, 41}}},
+         {},
+         Join({{"JobMessage(port,1000)=0 10", "Pump"}, kLastLeaves}),
+         true},
         {"a job nested in the tree that empties does not end the wait",
          {{0, {kJobActiveProcessZero, 0}}},
          {false},
@@ -280,8 +289,32 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
                                       "Close(thread)", "Close(process)", "BusyOff"}});
         EXPECT_EQ(launch.platform.calls, expected) << c.name;
         EXPECT_EQ(outcome.exitCode, 3u) << c.name;
+        EXPECT_EQ(outcome.memoryLimitHit, c.memoryLimitHit) << c.name;
         EXPECT_TRUE(launch.platform.openHandles.empty()) << c.name;
     }
+}
+
+TEST(LauncherTest, TheTimeLimitEndsTheTreeWithTimeoutAsItsStatus) {
+    Launch launch;
+    launch.platform.jobMessages = {{kWaitTimeout, {}}, {kWaitTimeout, {}}, {kWaitTimeout, {}}};
+    launch.platform.jobEmpty = {false, false, false};
+    const LaunchOutcome outcome =
+        launch.Run(kWaitNone, kNoShowWindow, L"c:\\a.exe", L"", {0, false, true, 2500});
+    // No step passes the deadline; then every member ends with 1460 and the job empties.
+    const Calls step = {"JobIsEmpty(job)=0", "Pump"};
+    EXPECT_EQ(launch.platform.calls,
+              Join({{"BusyOn", "StartProcess"},
+                    kTreeSetUp,
+                    {"Resume(thread)", "JobMessage(port,1000)=258"},
+                    step,
+                    {"JobMessage(port,1000)=258"},
+                    step,
+                    {"JobMessage(port,500)=258"},
+                    step,
+                    {"TerminateJob(job,1460)"},
+                    kLastLeaves,
+                    {"Close(port)", "Close(job)", "Close(thread)", "Close(process)", "BusyOff"}}));
+    EXPECT_TRUE(outcome.timedOut);
 }
 
 }  // namespace

@@ -84,6 +84,9 @@ const wchar_t* const kNoFile = kNoFileMessage.data();
 const wchar_t* const kProcessors = kProcessorsMessage.data();
 const wchar_t* const kParent = kParentMessage.data();
 const wchar_t* const kLaunch = kLaunchMessage.data();
+const wchar_t* const kTimeLimit = expected::kTimeLimitMessage.data();
+const wchar_t* const kCpuLimit = expected::kCpuLimitMessage.data();
+const wchar_t* const kMemoryLimit = expected::kMemoryLimitMessage.data();
 
 INSTANTIATE_TEST_SUITE_P(
     Checks, FlowTest,
@@ -185,6 +188,14 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L"/w /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x20},
         FlowCase{L"/parent:7 /t /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x24},
         FlowCase{L"/parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x20},
+        // The limits are checked after the mask and before the parent, time, CPU, memory; each
+        // holds the tree, and the time limit's end gives 1460.
+        FlowCase{L"/a:0 /time:x /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
+        FlowCase{L"/time:0 /cpu:x /parent:x /p:3 a.exe", {L"a.exe"}, kTimeLimit, 87, nullptr, nullptr, 0},
+        FlowCase{L"/cpu:101 /mem:x /p:3 x", {}, kCpuLimit, 87, nullptr, nullptr, 0},
+        FlowCase{L"/mem:1K /parent:x /p:3 a.exe", {L"a.exe"}, kMemoryLimit, 87, nullptr, nullptr, 0},
+        FlowCase{L"/cpu:50 /p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x24},
+        FlowCase{L"/time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, L"a.exe", L"\"a.exe\"", 0x24},
         // 740 restarts elevated; the status is the elevated run's, whatever the options.
         FlowCase{L" /p:3  a.exe  \"x\" ", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\" \"x\"", 0x20, 0xFF, 740},
         FlowCase{L"/w /p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740},

@@ -145,6 +145,12 @@ bool ClassifyOption(std::wstring_view token, CommandLineRequest& request) {
         request.affinity = ReadAffinityMask(token.substr(3));
     } else if (StartsWithIgnoringCase(token, L"/parent:")) {
         request.parent = ReadProcessId(token.substr(8));
+    } else if (StartsWithIgnoringCase(token, L"/time:")) {
+        request.timeLimit = ReadTimeLimit(token.substr(6));
+    } else if (StartsWithIgnoringCase(token, L"/cpu:")) {
+        request.cpuLimit = ReadCpuLimit(token.substr(5));
+    } else if (StartsWithIgnoringCase(token, L"/mem:")) {
+        request.memoryLimit = ReadMemoryLimit(token.substr(5));
     } else {
         return false;
     }
@@ -258,6 +264,20 @@ class Reader {
     bool inQuotes_ = false;      // within a quoted stretch of the arguments
 };
 
+// The unit that ends a limit's text, looked up in `units` ("smh": seconds, minutes, hours), with
+// its multiplier from `factors`; the digits before it are the count. 0 when the text is not that.
+std::uint64_t ReadCountWithUnit(std::wstring_view text, std::wstring_view units,
+                                const std::uint64_t* factors) {
+    if (text.empty()) {
+        return 0;
+    }
+    const std::size_t unit = units.find(AsciiLower(text.back()));
+    if (unit == std::wstring_view::npos) {
+        return 0;
+    }
+    return ReadWholeNumber(text.substr(0, text.size() - 1), 10, 10) * factors[unit];
+}
+
 }  // namespace
 
 std::int32_t ReadPriorityNumber(std::wstring_view text) {
@@ -280,6 +300,27 @@ std::uint64_t ReadAffinityMask(std::wstring_view text) {
 std::uint32_t ReadProcessId(std::wstring_view text) {
     const std::uint64_t id = ReadWholeNumber(text, 10, 10);
     return id <= std::numeric_limits<std::uint32_t>::max() ? static_cast<std::uint32_t>(id) : 0;
+}
+
+std::uint32_t ReadTimeLimit(std::wstring_view text) {
+    constexpr std::uint64_t kFactors[] = {1, 60, 3600};
+    constexpr std::uint64_t kMaxSeconds = 4294967;  // milliseconds that still fit 32 bits
+    const bool bare = !text.empty() && text.back() >= L'0' && text.back() <= L'9';
+    const std::uint64_t seconds =
+        bare ? ReadWholeNumber(text, 10, 10) : ReadCountWithUnit(text, L"smh", kFactors);
+    return seconds <= kMaxSeconds ? static_cast<std::uint32_t>(seconds) : 0;
+}
+
+std::uint32_t ReadCpuLimit(std::wstring_view text) {
+    const std::uint64_t percent = ReadWholeNumber(text, 10, 3);
+    return percent <= 100 ? static_cast<std::uint32_t>(percent) : 0;
+}
+
+std::uint64_t ReadMemoryLimit(std::wstring_view text) {
+    constexpr std::uint64_t kMiB = 1024 * 1024;
+    constexpr std::uint64_t kFactors[] = {1024, kMiB, kMiB * 1024};
+    const std::uint64_t bytes = ReadCountWithUnit(text, L"kmg", kFactors);
+    return bytes >= kMiB ? bytes : 0;
 }
 
 CommandLineRequest ParseCommandLine(std::wstring_view text) {

@@ -22,6 +22,11 @@ struct CommandLineRequest {
     // The process id of the last "/parent:" token, 0 when its text is not one; none without such
     // a token.
     std::optional<std::uint32_t> parent;
+    // The limits of the last "/time:" (seconds), "/cpu:" (percent) and "/mem:" (bytes) tokens, 0
+    // when the text is not one; none without such a token.
+    std::optional<std::uint32_t> timeLimit;
+    std::optional<std::uint32_t> cpuLimit;
+    std::optional<std::uint64_t> memoryLimit;
 };
 
 // Reads a priority number: blanks, tabs and line feeds are skipped; the longest leading decimal
@@ -36,6 +41,17 @@ std::uint64_t ReadAffinityMask(std::wstring_view text);
 // Reads a process id: 1 to 10 decimal digits and nothing else, within 32 bits. Any other text
 // gives 0, which names no process that can be waited on.
 std::uint32_t ReadProcessId(std::wstring_view text);
+
+// Reads a time limit: 1 to 10 decimal digits and an optional unit, s (the default), m or h, in any
+// case, in all 1 to 4294967 seconds. Any other text gives 0.
+std::uint32_t ReadTimeLimit(std::wstring_view text);
+
+// Reads a processor share: 1 to 3 decimal digits, 1 to 100 percent. Any other text gives 0.
+std::uint32_t ReadCpuLimit(std::wstring_view text);
+
+// Reads a memory limit: 1 to 10 decimal digits and a unit, K, M or G in any case (1024, 1024^2,
+// 1024^3 bytes), in all at least 1 MiB. Any other text gives 0.
+std::uint64_t ReadMemoryLimit(std::wstring_view text);
 
 // Splits the text at every space and classifies each token. Up to the end of the program path (the
 // first token after which the collected text holds ".exe" and no quote is open), a token opening a

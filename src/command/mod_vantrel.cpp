@@ -72,7 +72,6 @@ int Main(Platform& platform) {
     }
 
     LaunchRequest launch;
-    launch.controls.tree = request.tree;
     launch.controls.efficiency = request.efficiency;
     if (request.affinity) {
         const std::uint64_t mask = *request.affinity;
@@ -82,6 +81,20 @@ int Main(Platform& platform) {
         }
         launch.controls.affinityMask = mask;
     }
+
+    // Each limit is checked as given, and holds the whole tree through its job.
+    const std::wstring_view limitMessage = request.timeLimit == 0U     ? kTimeLimitMessage
+                                           : request.cpuLimit == 0U    ? kCpuLimitMessage
+                                           : request.memoryLimit == 0U ? kMemoryLimitMessage
+                                                                       : std::wstring_view();
+    if (!limitMessage.empty()) {
+        ShowUsage(platform, limitMessage);
+        return kExitInvalidParameter;
+    }
+    launch.controls.timeLimitMs = request.timeLimit.value_or(0) * 1000;
+    launch.controls.cpuPercent = request.cpuLimit.value_or(0);
+    launch.controls.memoryLimit = request.memoryLimit.value_or(0);
+    launch.controls.tree = request.tree || launch.controls.Limited();
 
     // Opened now and held to the end, so that the id cannot come to name another process.
     OwnedHandle parent(platform);
@@ -112,7 +125,7 @@ int Main(Platform& platform) {
     }
 
     // The tree is always waited for, so its status is the program's as with "/w".
-    const bool wait = request.wait || request.tree;
+    const bool wait = request.wait || launch.controls.tree;
     launch.path = path;
     launch.arguments = arguments;
     launch.creationFlags = *priorityClass;
@@ -135,6 +148,9 @@ int Main(Platform& platform) {
     }
     if (outcome.parentEnded) {
         return kExitProcessAborted;
+    }
+    if (outcome.timedOut) {
+        return kExitTimeout;
     }
     return wait ? static_cast<int>(outcome.exitCode) : 0;
 }

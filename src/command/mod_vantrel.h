@@ -35,6 +35,9 @@ inline constexpr std::wstring_view kLaunchMessage = L"The specified program retu
 inline constexpr std::wstring_view kProcessorsMessage =
     L"The specified processors are not available!";
 inline constexpr std::wstring_view kParentMessage = L"The specified parent process is not running!";
+inline constexpr std::wstring_view kTimeLimitMessage = L"The specified time limit is invalid!";
+inline constexpr std::wstring_view kCpuLimitMessage = L"The specified CPU limit is invalid!";
+inline constexpr std::wstring_view kMemoryLimitMessage = L"The specified memory limit is invalid!";
 
 // Exit statuses besides the launched program's own (with "/w") and 0 (without it); a failed
 // launch exits with the system's error code for the failure.
@@ -42,6 +45,8 @@ inline constexpr int kExitInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 inline constexpr int kExitFileNotFound = 2;       // ERROR_FILE_NOT_FOUND
 // The parent named by "/parent:" ended while Vantrel waited: the run was cut short.
 inline constexpr int kExitProcessAborted = 1067;  // ERROR_PROCESS_ABORTED
+// The time limit ended the tree.
+inline constexpr int kExitTimeout = static_cast<int>(kErrorTimeout);
 
 inline constexpr std::uint32_t kPollIntervalMs = 1000;
 

@@ -97,10 +97,11 @@ class Tree {
           job_(platform),
           port_(platform) {}
 
-    // Puts the suspended program into a new job and gives it what every member gets. The port
-    // is joined to the job first, so that it hears of the program too.
-    std::uint32_t Adopt(Handle program) {
-        std::uint32_t error = platform_.CreateTreeJob(job_.receive(), port_.receive());
+    // Puts the suspended program into a new job with the limits asked for and gives it what every
+    // member gets. The port is joined to the job first, so that it hears of the program too.
+    std::uint32_t Adopt(Handle program, const ProcessControls& controls) {
+        std::uint32_t error =
+            platform_.CreateTreeJob(LimitsFor(controls), job_.receive(), port_.receive());
         if (error == 0) {
             error = platform_.AssignToJob(job_.get(), program);
         }
@@ -116,6 +117,7 @@ class Tree {
             if (message.id == kJobNewProcess) {
                 Join(message.processId);
             }
+            memoryLimitHit_ = memoryLimitHit_ || message.id == kJobMemoryLimit;
             if (message.id != kJobActiveProcessZero) {
                 return false;
             }
@@ -123,7 +125,44 @@ class Tree {
         return platform_.JobIsEmpty(job_.get());
     }
 
+    // Ends every member with ERROR_TIMEOUT as its exit code, then waits, at most the grace time,
+    // until the job's count reads 0. A refusal to end them changes nothing: closing the job ends
+    // them all the same.
+    void End(std::uint32_t pollInterval) {
+        platform_.TerminateJob(job_.get(), kErrorTimeout);
+        const std::uint64_t graceEnd =
+            platform_.MonotonicMicroseconds() + std::uint64_t{kTreeEndGraceMs} * 1000;
+        PollUntil(platform_, nullptr, [&] {
+            return Ended(StepUntil(platform_, graceEnd, pollInterval)) ||
+                   platform_.MonotonicMicroseconds() >= graceEnd;
+        });
+    }
+
+    bool MemoryLimitHit() const { return memoryLimitHit_; }
+
+    // At most `pollInterval` milliseconds, and no longer than until `end` on the platform's clock.
+    static std::uint32_t StepUntil(Platform& platform, std::uint64_t end,
+                                   std::uint32_t pollInterval) {
+        const std::uint64_t now = platform.MonotonicMicroseconds();
+        const std::uint64_t left = end > now ? (end - now + 999) / 1000 : 0;
+        return static_cast<std::uint32_t>(std::min<std::uint64_t>(left, pollInterval));
+    }
+
   private:
+    static JobLimits LimitsFor(const ProcessControls& controls) {
+        JobLimits limits;
+        limits.limitFlags = kJobLimitKillOnJobClose | kJobLimitBreakawayOk;
+        if (controls.memoryLimit != 0) {
+            limits.limitFlags |= kJobLimitJobMemory;
+            limits.jobMemoryLimit = controls.memoryLimit;
+        }
+        if (controls.cpuPercent != 0) {
+            limits.cpuRateFlags = kCpuRateEnable | kCpuRateHardCap;
+            limits.cpuRate = controls.cpuPercent * 100;
+        }
+        return limits;
+    }
+
     // What every member gets; efficiency mode is a hint whose refusal changes nothing.
     std::uint32_t Settle(Handle process) {
         const std::uint32_t error = platform_.SetPriority(process, priorityClass_);
@@ -145,6 +184,7 @@ class Tree {
     Platform& platform_;
     std::uint32_t priorityClass_;
     bool efficiency_;
+    bool memoryLimitHit_ = false;
     OwnedHandle job_;
     OwnedHandle port_;
 };
@@ -158,7 +198,7 @@ std::uint32_t SetUp(Platform& platform, const ProcessInformation& info,
         error = platform.SetAffinity(info.process, controls.affinityMask);
     }
     if (error == 0 && controls.tree) {
-        error = tree.Adopt(info.process);
+        error = tree.Adopt(info.process, controls);
     } else if (error == 0 && controls.efficiency) {
         platform.SetEfficiencyMode(info.process);
     }
@@ -170,9 +210,24 @@ void Wait(Platform& platform, Handle process, const LaunchRequest& request, Tree
           LaunchOutcome& outcome) {
     const std::uint32_t pollInterval = request.pollInterval;
     if (tree != nullptr) {
-        outcome.parentEnded =
-            !PollUntil(platform, request.parent, [&] { return tree->Ended(pollInterval); });
-        if (!outcome.parentEnded) {
+        // The time limit is a deadline in the same wait: no step lasts past it.
+        const std::uint32_t limit = request.controls.timeLimitMs;
+        const std::uint64_t deadline =
+            platform.MonotonicMicroseconds() + std::uint64_t{limit} * 1000;
+        outcome.parentEnded = !PollUntil(platform, request.parent, [&] {
+            const std::uint32_t step =
+                limit != 0 ? Tree::StepUntil(platform, deadline, pollInterval) : pollInterval;
+            if (tree->Ended(step)) {
+                return true;
+            }
+            outcome.timedOut = limit != 0 && platform.MonotonicMicroseconds() >= deadline;
+            return outcome.timedOut;
+        });
+        if (outcome.timedOut) {
+            tree->End(pollInterval);
+        }
+        outcome.memoryLimitHit = tree->MemoryLimitHit();
+        if (!outcome.parentEnded && !outcome.timedOut) {
             outcome.exitCode = platform.ExitCodeOf(process);
         }
         return;

@@ -22,15 +22,23 @@ struct ProcessControls {
     bool efficiency = false;         // ask for efficiency mode, a hint the system may refuse
     bool tree = false;  // the class and efficiency mode for every process the program starts, and
                         // a wait, whatever waitMode says, until the last of them has ended
+    // Bounds on the tree, which only a tree has: the time from the resume until the whole tree is
+    // ended, a hard cap on its share of all the processors, and the memory it may commit.
+    std::uint32_t timeLimitMs = 0;
+    std::uint32_t cpuPercent = 0;
+    std::uint64_t memoryLimit = 0;
 
+    bool Limited() const { return timeLimitMs != 0 || cpuPercent != 0 || memoryLimit != 0; }
     bool Any() const { return affinityMask != 0 || efficiency || tree; }
 };
 
 struct LaunchOutcome {
-    std::int32_t created = 0;    // nonzero when the program was created and set up and runs
-    std::uint32_t error = 0;     // the system's error code of the creation or set-up that failed
-    std::uint32_t exitCode = 0;  // the program's exit code when the wait saw its end
-    bool parentEnded = false;    // the wait stopped because the request's parent had ended
+    std::int32_t created = 0;     // nonzero when the program was created and set up and runs
+    std::uint32_t error = 0;      // the system's error code of the creation or set-up that failed
+    std::uint32_t exitCode = 0;   // the program's exit code when the wait saw its end
+    bool parentEnded = false;     // the wait stopped because the request's parent had ended
+    bool timedOut = false;        // the time limit ended the tree
+    bool memoryLimitHit = false;  // the job's port reported the memory limit at least once
 };
 
 // Everything one launch is given.
@@ -49,6 +57,9 @@ struct LaunchRequest {
     // null. The caller owns it.
     Handle parent = nullptr;
 };
+
+// How long the tree may take to empty once the time limit has ended it.
+inline constexpr std::uint32_t kTreeEndGraceMs = 5000;
 
 // Creates the process as `request` says, applies its controls, waits per its wait mode, and
 // closes both handles in `processInfo` before returning. A set-up step that fails ends the

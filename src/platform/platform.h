@@ -45,6 +45,22 @@ inline constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
 // The job messages that the tree wait acts on (JOB_OBJECT_MSG_*); the port carries others too.
 inline constexpr std::uint32_t kJobActiveProcessZero = 4;
 inline constexpr std::uint32_t kJobNewProcess = 6;
+inline constexpr std::uint32_t kJobMemoryLimit = 10;  // the job's memory limit refused a commit
+
+// What the tree's job is created with, in the terms of JOBOBJECT_EXTENDED_LIMIT_INFORMATION and
+// JOBOBJECT_CPU_RATE_CONTROL_INFORMATION: no rate control when its flags are 0.
+struct JobLimits {
+    std::uint32_t limitFlags = 0;
+    std::uint64_t jobMemoryLimit = 0;  // bytes, with kJobLimitJobMemory
+    std::uint32_t cpuRateFlags = 0;
+    std::uint32_t cpuRate = 0;  // hundredths of a percent of all the processors
+};
+
+inline constexpr std::uint32_t kJobLimitJobMemory = 0x200;
+inline constexpr std::uint32_t kJobLimitBreakawayOk = 0x800;
+inline constexpr std::uint32_t kJobLimitKillOnJobClose = 0x2000;
+inline constexpr std::uint32_t kCpuRateEnable = 0x1;
+inline constexpr std::uint32_t kCpuRateHardCap = 0x4;
 
 // One message from a job's completion port: what happened, and to which process.
 struct JobMessage {
@@ -69,6 +85,8 @@ enum class FatalKind { Overflow, OutOfMemory };
 
 // ERROR_ELEVATION_REQUIRED: the program's manifest asks for administrator rights.
 inline constexpr std::uint32_t kErrorElevationRequired = 740;
+// ERROR_TIMEOUT: the exit code of every process that the time limit ends.
+inline constexpr std::uint32_t kErrorTimeout = 1460;
 
 // What starting a program elevated is given: "runas", with this show command (kNoShowWindow: the
 // normal one).
@@ -135,11 +153,13 @@ class Platform {
     virtual std::uint32_t ResumeThread(Handle thread) = 0;
     virtual void TerminateProcess(Handle process, std::uint32_t exitCode) = 0;
 
-    // The process tree: a job that ends every member when its last handle closes and lets a
-    // member break away on request, with a completion port that hears of every process joining
-    // and of the last one leaving. Both handles are the caller's to close.
-    virtual std::uint32_t CreateTreeJob(Handle& job, Handle& port) = 0;
+    // The process tree: a job with these limits, with a completion port that hears of every
+    // process joining, of the last one leaving and of the memory limit. Both handles are the
+    // caller's to close.
+    virtual std::uint32_t CreateTreeJob(const JobLimits& limits, Handle& job, Handle& port) = 0;
     virtual std::uint32_t AssignToJob(Handle job, Handle process) = 0;
+    // Ends every process in the job with this exit code.
+    virtual std::uint32_t TerminateJob(Handle job, std::uint32_t exitCode) = 0;
     // 0 with the next message, kWaitTimeout when none came in time, or the system's error code.
     virtual std::uint32_t WaitForJobMessage(Handle port, std::uint32_t milliseconds,
                                             JobMessage& message) = 0;

@@ -10,20 +10,37 @@ namespace {
 
 static_assert(kJobNewProcess == JOB_OBJECT_MSG_NEW_PROCESS);
 static_assert(kJobActiveProcessZero == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO);
+static_assert(kJobMemoryLimit == JOB_OBJECT_MSG_JOB_MEMORY_LIMIT);
+static_assert(kJobLimitJobMemory == JOB_OBJECT_LIMIT_JOB_MEMORY);
+static_assert(kJobLimitBreakawayOk == JOB_OBJECT_LIMIT_BREAKAWAY_OK);
+static_assert(kJobLimitKillOnJobClose == JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE);
+static_assert(kCpuRateEnable == JOB_OBJECT_CPU_RATE_CONTROL_ENABLE);
+static_assert(kCpuRateHardCap == JOB_OBJECT_CPU_RATE_CONTROL_HARD_CAP);
+static_assert(kErrorTimeout == ERROR_TIMEOUT);
 
 }  // namespace
 
-std::uint32_t Win32Platform::CreateTreeJob(Handle& job, Handle& port) {
+std::uint32_t Win32Platform::CreateTreeJob(const JobLimits& limits, Handle& job, Handle& port) {
     KernelHandle newJob(::CreateJobObjectW(nullptr, nullptr));
     if (!newJob.valid()) {
         return LastError();
     }
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags =
-        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_BREAKAWAY_OK;
-    if (!::SetInformationJobObject(newJob.get(), JobObjectExtendedLimitInformation, &limits,
-                                   sizeof limits)) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION extended{};
+    extended.BasicLimitInformation.LimitFlags = limits.limitFlags;
+    extended.JobMemoryLimit = static_cast<SIZE_T>(limits.jobMemoryLimit);
+    if (!::SetInformationJobObject(newJob.get(), JobObjectExtendedLimitInformation, &extended,
+                                   sizeof extended)) {
         return LastError();
+    }
+    // Windows 8 and later; Windows 7 refuses the class, and so the launch.
+    if (limits.cpuRateFlags != 0) {
+        JOBOBJECT_CPU_RATE_CONTROL_INFORMATION rate{};
+        rate.ControlFlags = limits.cpuRateFlags;
+        rate.CpuRate = limits.cpuRate;
+        if (!::SetInformationJobObject(newJob.get(), JobObjectCpuRateControlInformation, &rate,
+                                       sizeof rate)) {
+            return LastError();
+        }
     }
     KernelHandle newPort(::CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1));
     if (!newPort.valid()) {
@@ -43,6 +60,10 @@ std::uint32_t Win32Platform::CreateTreeJob(Handle& job, Handle& port) {
 
 std::uint32_t Win32Platform::AssignToJob(Handle job, Handle process) {
     return ErrorUnless(::AssignProcessToJobObject(job, process));
+}
+
+std::uint32_t Win32Platform::TerminateJob(Handle job, std::uint32_t exitCode) {
+    return ErrorUnless(::TerminateJobObject(job, exitCode));
 }
 
 std::uint32_t Win32Platform::WaitForJobMessage(Handle port, std::uint32_t milliseconds,

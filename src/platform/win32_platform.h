@@ -27,8 +27,9 @@ class Win32Platform : public Platform {
     std::uint32_t ResumeThread(Handle thread) override;
     void TerminateProcess(Handle process, std::uint32_t exitCode) override;
     // In win32_job.cpp.
-    std::uint32_t CreateTreeJob(Handle& job, Handle& port) override;
+    std::uint32_t CreateTreeJob(const JobLimits& limits, Handle& job, Handle& port) override;
     std::uint32_t AssignToJob(Handle job, Handle process) override;
+    std::uint32_t TerminateJob(Handle job, std::uint32_t exitCode) override;
     std::uint32_t WaitForJobMessage(Handle port, std::uint32_t milliseconds,
                                     JobMessage& message) override;
     bool JobIsEmpty(Handle job) override;

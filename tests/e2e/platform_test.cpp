@@ -28,8 +28,9 @@ class CreationSpy final : public modVantrel::ConsolePlatform {
         created = info;
         return started;
     }
-    std::uint32_t CreateTreeJob(Handle& job, Handle& port) override {
-        const std::uint32_t error = Win32Platform::CreateTreeJob(job, port);
+    std::uint32_t CreateTreeJob(const modVantrel::JobLimits& limits, Handle& job,
+                                Handle& port) override {
+        const std::uint32_t error = Win32Platform::CreateTreeJob(limits, job, port);
         tree = {job, port};
         return error;
     }
