@@ -53,9 +53,19 @@ struct ModelRequest {
     std::vector<ModelToken> tokens;
     bool tree = false;
     bool efficiency = false;
-    std::optional<std::wstring> affinityText;  // after "/a:" in the last such token
-    std::optional<std::wstring> parentText;    // after "/parent:" in the last such token
+    std::optional<std::wstring> affinityText;   // after "/a:" in the last such token
+    std::optional<std::wstring> parentText;     // after "/parent:" in the last such token
+    std::optional<std::wstring> limitTexts[3];  // after "/time:", "/cpu:" and "/mem:" likewise
 };
+
+// The index of the limit a token names ("/time:", "/cpu:", "/mem:" in any case), or -1.
+inline int LimitOption(const std::wstring& t) {
+    std::wstring head;
+    for (const wchar_t c : t.substr(0, t.find(L':') + 1)) {
+        head += c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
+    }
+    return head == L"/time:" ? 0 : head == L"/cpu:" ? 1 : head == L"/mem:" ? 2 : -1;
+}
 
 inline bool OnlySpaces(const std::wstring& text) {
     return text.find_first_not_of(L' ') == std::wstring::npos;
@@ -117,6 +127,9 @@ inline ModelRequest ModelParse(const std::wstring& text) {
                    IsLetter(t[2], 'a') && IsLetter(t[3], 'r') && IsLetter(t[4], 'e') &&
                    IsLetter(t[5], 'n') && IsLetter(t[6], 't') && t[7] == L':') {
             model.parentText = t.substr(8);
+            token.isSwitch = true;
+        } else if (OnlySpaces(model.collected) && LimitOption(t) >= 0) {
+            model.limitTexts[LimitOption(t)] = t.substr(t.find(L':') + 1);
             token.isSwitch = true;
         } else if (n == 1 && t[0] == L'"') {
             // A lone quote adds nothing.

@@ -144,25 +144,19 @@ TEST(ReaderTest, ReadsLimits) {
     const LimitCase cases[] = {
         {L"/time:1 /cpu:1 /mem:1M a.exe", 1, 1, kMiB},
         {L"/TIME:2m /CPU:100 /MEM:3g a.exe", 120, 100, 3 * 1024 * kMiB},
-        {L"/time:4294967s /cpu:050 /mem:1024k a.exe", 4294967, 50, kMiB},
-        {L"/time:1193H /mem:9999999999G a.exe", 4294800, {}, 9999999999 * 1024 * kMiB},
-        // Out of bounds, no digits, a unit missing or unknown, too many digits: 0.
+        {L"/time:4294967s /cpu:050 /mem:9999999999G a.exe", 4294967, 50, 9999999999 * 1024 * kMiB},
+        // Out of bounds, no unit or an unknown one, too many digits, no digits: 0.
         {L"/time:4294968 /cpu:101 /mem:1023K a.exe", 0, 0, 0},
-        {L"/time:0 /cpu:0 /mem:1 a.exe", 0, 0, 0},
-        {L"/time:h /cpu:0100 /mem:1MB a.exe", 0, 0, 0},
-        {L"/time:00000000001 /cpu:-5 /mem:1.5G a.exe", 0, 0, 0},
-        {L"/time: /cpu: /mem: a.exe", 0, 0, 0},
+        {L"/time:1d /cpu:0100 /mem:1 a.exe", 0, 0, 0},
+        {L"/time:00000000001 /cpu:0 /mem:M a.exe", 0, 0, 0},
         // The last one counts, whole; after the path they are the program's.
-        {L"/time:5 /time:1h /cpu:x /cpu:5 a.exe", 3600, 5, {}},
-        {L"/time:1h /time:1d a.exe", 0, {}, {}},
-        {L"a.exe /time:1 /cpu:5 /mem:1M", {}, {}, {}},
+        {L"/time:5 /time:1h /cpu:x /cpu:5 a.exe /mem:1M", 3600, 5, {}},
     };
     for (const LimitCase& c : cases) {
         const CommandLineRequest request = ParseCommandLine(c.text);
         EXPECT_EQ(request.timeLimit, c.seconds) << ::testing::PrintToString(std::wstring(c.text));
         EXPECT_EQ(request.cpuLimit, c.percent) << ::testing::PrintToString(std::wstring(c.text));
         EXPECT_EQ(request.memoryLimit, c.bytes) << ::testing::PrintToString(std::wstring(c.text));
-        EXPECT_EQ(request.collected.substr(0, 5), L"a.exe");
     }
 }
 

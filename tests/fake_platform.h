@@ -140,16 +140,10 @@ class FakePlatform : public Platform {
         calls.push_back("Terminate(" + Name(process) + "," + std::to_string(code) + ")");
     }
     std::uint32_t CreateTreeJob(const JobLimits& limits, Handle& job, Handle& port) override {
-        // The limits only when any is asked for, so that the plain tree reads as it did.
-        const bool limited =
-            limits.limitFlags != (kJobLimitKillOnJobClose | kJobLimitBreakawayOk) ||
-            limits.cpuRateFlags != 0;
         const std::uint32_t error =
-            Step(limited ? "CreateTreeJob(" + std::to_string(limits.limitFlags) + "," +
-                               std::to_string(limits.jobMemoryLimit) + "," +
-                               std::to_string(limits.cpuRateFlags) + "," +
-                               std::to_string(limits.cpuRate) + ")"
-                         : "CreateTreeJob");
+            Step("CreateTreeJob(" + std::to_string(limits.limitFlags) + "," +
+                 std::to_string(limits.jobMemoryLimit) + "," + std::to_string(limits.cpuRateFlags) +
+                 "," + std::to_string(limits.cpuRate) + ")");
         if (error == 0) {
             job = kJob;
             port = kPort;

@@ -147,7 +147,8 @@ const ProcessControls kTree{0, false, true};
 const ProcessControls kAll{0x3, true, true};
 const ProcessControls kLimits{0, false, true, 0, 50, 1 << 30};
 
-const Calls kTreeSetUp = {"CreateTreeJob", "Assign(job,process)", "SetPriority(process,16384)"};
+const Calls kTreeSetUp = {"CreateTreeJob(10240,0,0,0)", "Assign(job,process)",
+                          "SetPriority(process,16384)"};
 // The last process leaves: the port says so, the job's count agrees.
 const Calls kLastLeaves = {"JobMessage(port,1000)=0 4", "JobIsEmpty(job)=1", "Pump"};
 
@@ -183,11 +184,13 @@ TEST(LauncherTest, SetsUpTheSuspendedProgramThenResumesIt) {
                kLastLeaves,
                treeEnd})},
         {"affinity fails", kAll, "SetAffinity", Join({{"SetAffinity(process,3)"}, killed})},
-        {"job fails", kTree, "CreateTreeJob", Join({{"CreateTreeJob"}, killed})},
+        {"job fails", kTree, "CreateTreeJob", Join({{"CreateTreeJob(10240,0,0,0)"}, killed})},
         {"a refused limit; the job gets half the processors, hard-capped, and 1 GiB", kLimits,
          "CreateTreeJob", Join({{"CreateTreeJob(10752,1073741824,5,5000)"}, killed})},
         {"assignment fails", kTree, "Assign",
-         Join({{"CreateTreeJob", "Assign(job,process)"}, killed, {"Close(port)", "Close(job)"}})},
+         Join({{"CreateTreeJob(10240,0,0,0)", "Assign(job,process)"},
+               killed,
+               {"Close(port)", "Close(job)"}})},
         {"class fails", kAll, "SetPriority",
          Join({{"SetAffinity(process,3)"},
                kTreeSetUp,
@@ -226,6 +229,7 @@ struct TreeCase {
     std::deque<bool> empty;
     Calls waiting;  // after the program is resumed, up to reading its exit code
     bool memoryLimitHit = false;
+    std::uint32_t timeLimitMs = 0;
 };
 
 TEST(LauncherTest, WaitsForTheWholeTree) {
@@ -266,6 +270,15 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
          {},
          Join({{"JobMessage(port,1000)=0 10", "Pump"}, kLastLeaves}),
          true},
+        {"no step passes the time limit; there every member ends with 1460",
+         {timeout, timeout, timeout},
+         {false, false, false},
+         Join({{"JobMessage(port,1000)=258", "JobIsEmpty(job)=0", "Pump",
+                "JobMessage(port,1000)=258", "JobIsEmpty(job)=0", "Pump",
+                "JobMessage(port,500)=258", "JobIsEmpty(job)=0", "Pump", "TerminateJob(job,1460)"},
+               kLastLeaves}),
+         false,
+         2500},
         {"a job nested in the tree that empties does not end the wait",
          {{0, {kJobActiveProcessZero, 0}}},
          {false},
@@ -278,8 +291,10 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
         launch.platform.gone = {50};
         launch.platform.outsideJob = {60};
         launch.platform.exitCode = 3;
+        ProcessControls controls = kAll;
+        controls.timeLimitMs = c.timeLimitMs;
         const LaunchOutcome outcome =
-            launch.Run(kWaitPolling, kNoShowWindow, L"c:\\a.exe", L"", kAll);
+            launch.Run(kWaitPolling, kNoShowWindow, L"c:\\a.exe", L"", controls);
 
         const Calls expected = Join({{"BusyOn", "StartProcess", "SetAffinity(process,3)"},
                                      kTreeSetUp,
@@ -290,31 +305,9 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
         EXPECT_EQ(launch.platform.calls, expected) << c.name;
         EXPECT_EQ(outcome.exitCode, 3u) << c.name;
         EXPECT_EQ(outcome.memoryLimitHit, c.memoryLimitHit) << c.name;
+        EXPECT_EQ(outcome.timedOut, c.timeLimitMs != 0) << c.name;
         EXPECT_TRUE(launch.platform.openHandles.empty()) << c.name;
     }
-}
-
-TEST(LauncherTest, TheTimeLimitEndsTheTreeWithTimeoutAsItsStatus) {
-    Launch launch;
-    launch.platform.jobMessages = {{kWaitTimeout, {}}, {kWaitTimeout, {}}, {kWaitTimeout, {}}};
-    launch.platform.jobEmpty = {false, false, false};
-    const LaunchOutcome outcome =
-        launch.Run(kWaitNone, kNoShowWindow, L"c:\\a.exe", L"", {0, false, true, 2500});
-    // No step passes the deadline; then every member ends with 1460 and the job empties.
-    const Calls step = {"JobIsEmpty(job)=0", "Pump"};
-    EXPECT_EQ(launch.platform.calls,
-              Join({{"BusyOn", "StartProcess"},
-                    kTreeSetUp,
-                    {"Resume(thread)", "JobMessage(port,1000)=258"},
-                    step,
-                    {"JobMessage(port,1000)=258"},
-                    step,
-                    {"JobMessage(port,500)=258"},
-                    step,
-                    {"TerminateJob(job,1460)"},
-                    kLastLeaves,
-                    {"Close(port)", "Close(job)", "Close(thread)", "Close(process)", "BusyOff"}}));
-    EXPECT_TRUE(outcome.timedOut);
 }
 
 }  // namespace

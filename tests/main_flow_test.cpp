@@ -194,7 +194,6 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L"/time:0 /cpu:x /parent:x /p:3 a.exe", {L"a.exe"}, kTimeLimit, 87, nullptr, nullptr, 0},
         FlowCase{L"/cpu:101 /mem:x /p:3 x", {}, kCpuLimit, 87, nullptr, nullptr, 0},
         FlowCase{L"/mem:1K /parent:x /p:3 a.exe", {L"a.exe"}, kMemoryLimit, 87, nullptr, nullptr, 0},
-        FlowCase{L"/cpu:50 /p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x24},
         FlowCase{L"/time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, L"a.exe", L"\"a.exe\"", 0x24},
         // 740 restarts elevated; the status is the elevated run's, whatever the options.
         FlowCase{L" /p:3  a.exe  \"x\" ", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\" \"x\"", 0x20, 0xFF, 740},
@@ -244,9 +243,9 @@ TEST(FlowTest, WaitsAndSetsUpAsAsked) {
         {L"/a:3 /e /p:3 c:\\a.exe",
          {"SetAffinity(process,3)", "Efficiency(process)", "Resume(thread)"}},
         {L"/t /w /p:2 c:\\a.exe",
-         {"CreateTreeJob", "Assign(job,process)", "SetPriority(process,16384)", "Resume(thread)",
-          "JobMessage(port,1000)=0 4", "JobIsEmpty(job)=1", "Pump", "ExitCode(process)",
-          "Close(port)", "Close(job)"}},
+         {"CreateTreeJob(10240,0,0,0)", "Assign(job,process)", "SetPriority(process,16384)",
+          "Resume(thread)", "JobMessage(port,1000)=0 4", "JobIsEmpty(job)=1", "Pump",
+          "ExitCode(process)", "Close(port)", "Close(job)"}},
     };
     for (const RunCase& c : cases) {
         FakePlatform platform;

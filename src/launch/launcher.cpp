@@ -227,7 +227,7 @@ void Wait(Platform& platform, Handle process, const LaunchRequest& request, Tree
             tree->End(pollInterval);
         }
         outcome.memoryLimitHit = tree->MemoryLimitHit();
-        if (!outcome.parentEnded && !outcome.timedOut) {
+        if (!outcome.parentEnded) {
             outcome.exitCode = platform.ExitCodeOf(process);
         }
         return;

@@ -52,7 +52,8 @@ enum class Timing {
     EndsWhileProbeRuns,
     EndsAfterChild,
     EndsWhileChildRuns,
-    EndedWhileWaiting
+    EndedWhileWaiting,
+    EndedByTimeLimit  // vantrel ends the tree 2 s after the resume, and nothing of it finishes
 };
 
 constexpr int kLaunchError = -1;  // the status is the error CreateProcessW gives for the program
@@ -245,6 +246,17 @@ const Row kRows[] = {
     {L"/t /e: a hint for each process of the tree", L"/t /e /p:3 {w}\\probe.exe", L"",
      Message::None, 0, L"\"{w}\\probe.exe\"", kSuspended | kNormal, 1000, 0, Timing::EndsAfterChild,
      0, 0, Hints::AlsoForChild, kDetached, 1000},
+    // The limits. Wine ends a job's processes but refuses CPU rate control, and takes a memory
+    // limit without keeping it: a test here proves what was asked and how a refusal is handled.
+    {L"/time: ends the program and its grandchild at the limit with 1460",
+     L"/time:2 /p:3 {w}\\probe.exe", L"", Message::None, 1460, L"\"{w}\\probe.exe\"",
+     kSuspended | kNormal, 6000, 0, Timing::EndedByTimeLimit, 0, 0, Hints::None, kDetached, 4000},
+    {L"/cpu: refused: launch message, with the refusal's code; nothing runs",
+     L"/cpu:50 /p:3 {w}\\probe.exe", L"", Message::Launch, ERROR_INVALID_PARAMETER,
+     L"\"{w}\\probe.exe\"", kSuspended | kNormal},
+    {L"/mem: /time: a tree that ends in time gives its own status",
+     L"/MEM:256M /time:1m /p:3 {w}\\probe.exe", L"", Message::None, 5, L"\"{w}\\probe.exe\"",
+     kSuspended | kNormal, 0, 5},
     {L"options in any case", L"/T /A:2 /E /p:4 {w}\\probe.exe", L"", Message::None, 0,
      L"\"{w}\\probe.exe\"", kSuspended | kAboveNormal, 2000, 0, Timing::EndsAfterProbe,
      kAboveNormal, 2, Hints::Some},
@@ -530,6 +542,7 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
         row.show, outputFile.get(), errorFile.get(),
         row.start == Start::HiddenStation ? L"vantrel-e2e\\Default" : nullptr};
     const bool kill = row.timing == Timing::EndedWhileWaiting;
+    const bool cut = kill || row.timing == Timing::EndedByTimeLimit;
     const e2e::WatchedRun run = e2e::RunAnsweringBoxes(
         setup.vantrel, commandLine, directory, kill ? kKillAfterMs : kRunLimitMs, {}, options);
     const bool probeDoneAtEnd = fs::exists(done);
@@ -584,7 +597,7 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     if (row.message != Message::None || row.attempted == nullptr) {
         checks.Expect(!fs::exists(record), L"the probe ran");
     } else {
-        if (kill) {
+        if (cut) {
             // Long enough for the probe and its child to finish, had they survived.
             ::Sleep(kChildStartAfterMs +
                     std::max(row.probeSleepMs, kChildRecordAfterMs + row.childSleepMs) +
@@ -611,7 +624,7 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
                                                      L"\"");
         }
         if (row.child != kNoChild) {
-            checks.Expect(kill || WaitForFile(childDone, kProbeEndLimitMs),
+            checks.Expect(cut || WaitForFile(childDone, kProbeEndLimitMs),
                           L"the probe's child did not end");
             CheckRecord(ReadRecord(childRecord), row, L"probe's child", checks);
         }
