@@ -187,6 +187,7 @@ bool ProfileWait(const Launcher& launcher, DWORD sleepMs, const WaitedProcess& w
                  WaitFigures& figures) {
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_SLEEP_MS", std::to_wstring(sleepMs).c_str());
     Started started;
+    figures.startedAt = NowMs();
     const bool ok = Start(launcher, started);
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_SLEEP_MS", nullptr);
     if (!ok) {
@@ -212,6 +213,7 @@ bool ProfileWait(const Launcher& launcher, DWORD sleepMs, const WaitedProcess& w
         return false;
     }
     figures.endLatencyMs = NowMs() - probeEnded;
+    figures.waitedEndAt = probeEnded;
     figures.windowMs = sampled - found;
     figures.cpuWaitingMs = cpuBeforeEnd - cpuAtStart;
     figures.cpuTotalMs = cpuBeforeEnd;

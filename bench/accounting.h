@@ -26,6 +26,13 @@ struct WaitFigures {
     double windowMs = 0;       // the length of that stretch
     double cpuTotalMs = -1;    // from the launcher's start to shortly before that end
     double endLatencyMs = -1;  // from that end to the launcher's end
+    double startedAt = -1;     // NowMs() just before the launcher was created
+    double waitedEndAt = -1;   // NowMs() when the waited process's end was seen
+    // Under a time limit, how long after it the tree ended, counted from the program's first
+    // instruction (which comes after the resume the limit counts from: at least this) and from
+    // the launcher's start (which comes before it: at most this).
+    double overshootFromProgramMs = -1;
+    double overshootFromLauncherMs = -1;
     std::size_t peakKiB = 0;
 };
 

@@ -133,6 +133,13 @@ void ProfileWaits(const Options& options, const std::vector<Launcher>& launchers
                      Quoted(options.vantrel) + L" /t /p:3 " + Quoted(options.tree) + L" outlive " +
                          std::to_wstring(settings.sleepMs),
                      true);
+    // The same tree under a time limit as long as the others' wait, whose child would sleep twice
+    // as long: Vantrel ends it at the limit.
+    const Launcher limited = MakeLauncher(
+        "vantrel.exe /time:", options.vantrel,
+        Quoted(options.vantrel) + L" /time:" + std::to_wstring(settings.sleepMs / 1000) +
+            L" /p:3 " + Quoted(options.tree) + L" outlive " + std::to_wstring(2 * settings.sleepMs),
+        true);
     const std::wstring treeName = FileName(options.tree);
     const WaitedProcess treeChild = [&treeName](const PROCESSENTRY32W& entry, DWORD launcherId) {
         return entry.th32ParentProcessID != launcherId &&
@@ -144,13 +151,35 @@ void ProfileWaits(const Options& options, const std::vector<Launcher>& launchers
     } watched[kWaitColumns] = {{&launchers[kVantrel], ChildOfLauncher},
                                {&launchers[kConsole], ChildOfLauncher},
                                {&launchers[kFloor], ChildOfLauncher},
-                               {&tree, treeChild}};
+                               {&tree, treeChild},
+                               {&limited, treeChild}};
+    // Under the time limit the tree's program writes the moment of its first instruction, a
+    // moment after Vantrel let it run, from which the limit counts.
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring startFile = std::wstring(temp) + L"vantrel-bench-limit.txt";
     for (int run = 0; run < settings.waits; ++run) {
         for (std::size_t column = 0; column < kWaitColumns; ++column) {
             ::Sleep(settings.pauseMs);
+            const bool limit = column == kWaitTimeLimit;
+            ::DeleteFileW(startFile.c_str());
+            ::SetEnvironmentVariableW(L"VANTREL_TREE_REPORT", limit ? startFile.c_str() : nullptr);
             WaitFigures figures;
-            if (ProfileWait(*watched[column].launcher, settings.sleepMs, watched[column].waited,
-                            figures)) {
+            const bool ok = ProfileWait(*watched[column].launcher, settings.sleepMs,
+                                        watched[column].waited, figures);
+            ::SetEnvironmentVariableW(L"VANTREL_TREE_REPORT", nullptr);
+            double programStart = -1;
+            FILE* const file = limit ? _wfopen(startFile.c_str(), L"r") : nullptr;
+            if (file != nullptr) {
+                if (std::fscanf(file, "%lf", &programStart) != 1) {
+                    programStart = -1;
+                }
+                std::fclose(file);
+            }
+            const double limitMs = settings.sleepMs;
+            figures.overshootFromProgramMs = figures.waitedEndAt - programStart - limitMs;
+            figures.overshootFromLauncherMs = figures.waitedEndAt - figures.startedAt - limitMs;
+            if (ok && (!limit || programStart >= 0)) {
                 results.waits[column].push_back(figures);
             }
         }

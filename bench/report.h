@@ -17,7 +17,14 @@ namespace bench {
 // The launchers of the interleaved rounds, in the report's order; another build may follow them.
 enum LauncherIndex : std::size_t { kProbe, kFloor, kVantrel, kConsole, kVantrelTree, kStart, kCmd };
 // The launchers watched while they wait, in the report's columns.
-enum WaitIndex : std::size_t { kWaitVantrel, kWaitConsole, kWaitFloor, kWaitTree, kWaitColumns };
+enum WaitIndex : std::size_t {
+    kWaitVantrel,
+    kWaitConsole,
+    kWaitFloor,
+    kWaitTree,
+    kWaitTimeLimit,
+    kWaitColumns
+};
 
 struct Settings {
     int rounds = 40;

@@ -1,6 +1,8 @@
 // A process tree for the benchmark of vantrel.exe /t. A GUI-subsystem program, so that no console
 // host joins the tree under Wine.
-//   vantrel_tree.exe outlive MS   starts "sleep MS" and ends at once: the tree outlives its root
+//   vantrel_tree.exe outlive MS   starts "sleep MS" and ends at once: the tree outlives its root;
+//                                 with VANTREL_TREE_REPORT set, first writes there the moment of
+//                                 its first instruction, in milliseconds of the performance counter
 //   vantrel_tree.exe sleep MS     sleeps MS milliseconds
 //   vantrel_tree.exe descend N [STAMP]
 //     starts the next of a chain of descendants, "descend N-1", while N > 0. A descendant (given
@@ -55,6 +57,21 @@ bool StartAgain(const std::wstring& arguments) {
     return true;
 }
 
+// Appends a line to the file that VANTREL_TREE_REPORT names, if any.
+void WriteReport(const std::string& line) {
+    wchar_t file[MAX_PATH];
+    const DWORD length = ::GetEnvironmentVariableW(L"VANTREL_TREE_REPORT", file, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return;
+    }
+    const Handle out(::CreateFileW(file, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (out.valid() && !line.empty()) {
+        ::WriteFile(out.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    }
+}
+
 // Waits, polling, until this process's priority class reads Above Normal, and appends the line.
 void ReportDelay(long long start, long long stamp, unsigned long remaining) {
     const double ticksPerMs = TicksPerMs();
@@ -69,17 +86,7 @@ void ReportDelay(long long start, long long stamp, unsigned long remaining) {
     const int size = std::snprintf(line, sizeof line, "%lu %.3f %.3f\n", remaining,
                                    came ? static_cast<double>(now - start) / ticksPerMs : -1,
                                    came ? static_cast<double>(now - stamp) / ticksPerMs : -1);
-    wchar_t file[MAX_PATH];
-    const DWORD length = ::GetEnvironmentVariableW(L"VANTREL_TREE_REPORT", file, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return;
-    }
-    const Handle out(::CreateFileW(file, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (out.valid() && size > 0) {
-        ::WriteFile(out.get(), line, static_cast<DWORD>(size), &written, nullptr);
-    }
+    WriteReport(std::string(line, size > 0 ? static_cast<std::size_t>(size) : 0));
 }
 
 }  // namespace
@@ -98,6 +105,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         return 0;
     }
     if (mode == L"outlive") {
+        WriteReport(std::to_string(static_cast<double>(start) / TicksPerMs()) + "\n");
         return StartAgain(L"sleep " + std::to_wstring(number)) ? 0 : 1;
     }
     if (mode != L"descend") {

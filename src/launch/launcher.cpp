@@ -85,6 +85,14 @@ void PassStandardHandles(Platform& platform, ProcessCreation& creation) {
     }
 }
 
+// A step of a wait: at most `pollInterval` milliseconds, and not past `end` on the platform's
+// clock.
+std::uint32_t StepUntil(Platform& platform, std::uint64_t end, std::uint32_t pollInterval) {
+    const std::uint64_t now = platform.MonotonicMicroseconds();
+    const std::uint64_t left = end > now ? (end - now - 1) / 1000 + 1 : 0;  // rounded up
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(left, pollInterval));
+}
+
 // The program's process tree: a job that every process the program starts joins, and the port on
 // which the job reports each one. Closing the job ends every process still in it, so the tree
 // never outlives a Vantrel that is ended while it waits.
@@ -139,14 +147,6 @@ class Tree {
     }
 
     bool MemoryLimitHit() const { return memoryLimitHit_; }
-
-    // At most `pollInterval` milliseconds, and no longer than until `end` on the platform's clock.
-    static std::uint32_t StepUntil(Platform& platform, std::uint64_t end,
-                                   std::uint32_t pollInterval) {
-        const std::uint64_t now = platform.MonotonicMicroseconds();
-        const std::uint64_t left = end > now ? (end - now + 999) / 1000 : 0;
-        return static_cast<std::uint32_t>(std::min<std::uint64_t>(left, pollInterval));
-    }
 
   private:
     static JobLimits LimitsFor(const ProcessControls& controls) {
@@ -210,17 +210,17 @@ void Wait(Platform& platform, Handle process, const LaunchRequest& request, Tree
           LaunchOutcome& outcome) {
     const std::uint32_t pollInterval = request.pollInterval;
     if (tree != nullptr) {
-        // The time limit is a deadline in the same wait: no step lasts past it.
+        // The time limit is a deadline in the same wait, counted from the resume: no step lasts
+        // past it.
         const std::uint32_t limit = request.controls.timeLimitMs;
         const std::uint64_t deadline =
-            platform.MonotonicMicroseconds() + std::uint64_t{limit} * 1000;
+            limit != 0 ? platform.MonotonicMicroseconds() + std::uint64_t{limit} * 1000
+                       : ~std::uint64_t{0};
         outcome.parentEnded = !PollUntil(platform, request.parent, [&] {
-            const std::uint32_t step =
-                limit != 0 ? Tree::StepUntil(platform, deadline, pollInterval) : pollInterval;
-            if (tree->Ended(step)) {
+            if (tree->Ended(StepUntil(platform, deadline, pollInterval))) {
                 return true;
             }
-            outcome.timedOut = limit != 0 && platform.MonotonicMicroseconds() >= deadline;
+            outcome.timedOut = platform.MonotonicMicroseconds() >= deadline;
             return outcome.timedOut;
         });
         if (outcome.timedOut) {
