@@ -2,6 +2,7 @@
 // the processes that join it.
 #include <windows.h>
 
+#include "platform/system_function.h"
 #include "platform/unique_handle.h"
 #include "platform/win32_platform.h"
 
@@ -10,6 +11,8 @@ namespace {
 
 static_assert(kJobNewProcess == JOB_OBJECT_MSG_NEW_PROCESS);
 static_assert(kJobActiveProcessZero == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO);
+static_assert(kCreateBreakawayFromJob == CREATE_BREAKAWAY_FROM_JOB);
+static_assert(kErrorAccessDenied == ERROR_ACCESS_DENIED);
 
 }  // namespace
 
@@ -78,6 +81,25 @@ Handle Win32Platform::OpenProcessForSettings(std::uint32_t processId) {
 bool Win32Platform::IsProcessInJob(Handle process, Handle job) {
     BOOL member = FALSE;
     return ::IsProcessInJob(process, job, &member) != FALSE && member != FALSE;
+}
+
+bool Win32Platform::JobsNest() {
+    // Windows 8 is 6.2. The manifest names every system from 7 to 10, so the version reads true
+    // up to 10, and anything newer reads as a version that nests too. Found at run time: only a
+    // Vantrel that runs in a job asks, and the call would be a new import.
+    using GetVersion = BOOL(WINAPI*)(OSVERSIONINFOW*);
+    const auto getVersion = SystemFunction<GetVersion>(L"kernel32.dll", "GetVersionExW");
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (getVersion == nullptr || !getVersion(&version)) {
+        return true;  // unknown: as from Windows 8 on; Windows 7 always answers
+    }
+    return version.dwMajorVersion > 6 ||
+           (version.dwMajorVersion == 6 && version.dwMinorVersion >= 2);
+}
+
+bool Win32Platform::RunsInJob() {
+    return IsProcessInJob(::GetCurrentProcess(), nullptr);  // no job named: in any job
 }
 
 }  // namespace modVantrel
