@@ -39,9 +39,10 @@ void ConsolePlatform::SetBusy(bool busy) {
 
 Handle ConsolePlatform::PromptOwner() {
     // Found at run time: only the elevated restart asks, and the call would be a new import.
-    using GetWindow = HWND(WINAPI*)();
-    const auto getWindow = SystemFunction<GetWindow>(L"kernel32.dll", "GetConsoleWindow");
-    return getWindow != nullptr ? getWindow() : nullptr;
+    using FindWindowOfConsole = HWND(WINAPI*)();
+    const auto consoleWindow =
+        SystemFunction<FindWindowOfConsole>(L"kernel32.dll", "GetConsoleWindow");
+    return consoleWindow != nullptr ? consoleWindow() : nullptr;
 }
 
 void ConsolePlatform::Fatal(FatalKind kind) {

@@ -49,10 +49,10 @@ class LocalMemory {
   public:
     LocalMemory() = default;
     ~LocalMemory() {
-        using LocalFree = HLOCAL(WINAPI*)(HLOCAL);
-        const auto free = SystemFunction<LocalFree>(L"kernel32.dll", "LocalFree");
-        if (memory_ != nullptr && free != nullptr) {
-            free(memory_);
+        using FreeLocal = HLOCAL(WINAPI*)(HLOCAL);
+        const auto freeLocal = SystemFunction<FreeLocal>(L"kernel32.dll", "LocalFree");
+        if (memory_ != nullptr && freeLocal != nullptr) {
+            freeLocal(memory_);
         }
     }
     LocalMemory(const LocalMemory&) = delete;

@@ -87,11 +87,11 @@ bool Win32Platform::JobsNest() {
     // Windows 8 is 6.2. The manifest names every system from 7 to 10, so the version reads true
     // up to 10, and anything newer reads as a version that nests too. Found at run time: only a
     // Vantrel that runs in a job asks, and the call would be a new import.
-    using GetVersion = BOOL(WINAPI*)(OSVERSIONINFOW*);
-    const auto getVersion = SystemFunction<GetVersion>(L"kernel32.dll", "GetVersionExW");
+    using ReadVersion = BOOL(WINAPI*)(OSVERSIONINFOW*);
+    const auto readVersion = SystemFunction<ReadVersion>(L"kernel32.dll", "GetVersionExW");
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
-    if (getVersion == nullptr || !getVersion(&version)) {
+    if (readVersion == nullptr || !readVersion(&version)) {
         return true;  // unknown: as from Windows 8 on; Windows 7 always answers
     }
     return version.dwMajorVersion > 6 ||
