@@ -43,6 +43,9 @@ class FakePlatform : public Platform {
 
     std::deque<std::uint32_t> parentWaits;  // the parent's, in order; then still running
     std::uint32_t elevationError = 0;       // what starting elevated answers
+    std::uint32_t allowWaitError = 0;       // what the administrators' entry answers
+    bool jobsNest = true;
+    std::uint32_t breakawayError = 0;  // what a creation that leaves Vantrel's job answers
 
     // What it saw.
     std::vector<std::string> calls;
@@ -59,6 +62,7 @@ class FakePlatform : public Platform {
     static inline Handle const kPort = reinterpret_cast<Handle>(0x4000);
     static inline Handle const kParent = reinterpret_cast<Handle>(0x5000);
     static inline Handle const kElevated = reinterpret_cast<Handle>(0x6000);
+    static inline Handle const kWindow = reinterpret_cast<Handle>(0x7000);
     static constexpr std::uintptr_t kMembers = 0x100000;  // plus the id: a process opened by id
 
     std::wstring CommandText() override {
@@ -89,8 +93,9 @@ class FakePlatform : public Platform {
                       std::uint32_t& error) override {
         calls.push_back("StartProcess");
         creations.push_back(creation);
-        if (!startSucceeds) {
-            error = startError;
+        if (!startSucceeds ||
+            ((creation.creationFlags & kCreateBreakawayFromJob) && breakawayError)) {
+            error = startSucceeds ? breakawayError : startError;
             return false;
         }
         info = {kProcess, kThread, 41, 42};
@@ -198,6 +203,8 @@ class FakePlatform : public Platform {
         return job == kJob && outsideJob.count(id) == 0;
     }
 
+    bool JobsNest() override { return jobsNest; }
+    bool RunsInJob() override { return true; }  // as under a scheduler; alone it changes nothing
     std::uint32_t ProcessId() override { return 1234; }
     std::wstring ModulePath() override { return L"c:\\vantrel\\vantrel.exe"; }
     std::wstring CurrentDirectory() override { return L"d:\\work"; }
@@ -205,6 +212,11 @@ class FakePlatform : public Platform {
         calls.push_back("OpenParent(" + std::to_string(processId) + ")");
         return gone.count(processId) != 0 ? nullptr : *openHandles.insert(kParent).first;
     }
+    std::uint32_t AllowAdministratorsToWait() override {
+        calls.push_back("AllowWait");
+        return allowWaitError;
+    }
+    Handle PromptOwner() override { return kWindow; }  // the console's
     std::uint32_t StartElevated(const ElevatedStart& start, Handle& process) override {
         calls.push_back("StartElevated");
         elevatedStarts.push_back(start);

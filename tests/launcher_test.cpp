@@ -157,6 +157,7 @@ struct SetUpCase {
     ProcessControls controls;
     const char* failing;  // the step that fails with error 5, or nullptr
     Calls between;        // the calls between creation and closing the program's handles
+    bool outerJob = false;
 };
 
 Calls Join(std::initializer_list<Calls> parts) {
@@ -199,6 +200,11 @@ TEST(LauncherTest, SetsUpTheSuspendedProgramThenResumesIt) {
                {"Close(port)", "Close(job)"}})},
         {"resume fails", kAffinity, "Resume",
          Join({{"SetAffinity(process,3)", "Resume(thread)"}, killed})},
+        {"Windows 7, in a job: asked to leave it, refused, created in it", kTree, "Assign",
+         Join({{"StartProcess", "CreateTreeJob(10240,0,0,0)", "Assign(job,process)"},
+               killed,
+               {"Close(port)", "Close(job)"}}),
+         true},
     };
     for (const SetUpCase& c : cases) {
         Launch launch;
@@ -206,6 +212,8 @@ TEST(LauncherTest, SetsUpTheSuspendedProgramThenResumesIt) {
             launch.platform.failures[c.failing] = 5;
         }
         launch.platform.exitCode = 7;
+        launch.platform.jobsNest = !c.outerJob;
+        launch.platform.breakawayError = 5;
         const LaunchOutcome outcome =
             launch.Run(kWaitNone, kNoShowWindow, L"c:\\a.exe", L"", c.controls);
 
@@ -213,8 +221,9 @@ TEST(LauncherTest, SetsUpTheSuspendedProgramThenResumesIt) {
                                      c.between,
                                      {"Close(thread)", "Close(process)", "BusyOff"}});
         EXPECT_EQ(launch.platform.calls, expected) << c.name;
-        ASSERT_EQ(launch.platform.creations.size(), 1u) << c.name;
-        EXPECT_EQ(launch.platform.creations[0].creationFlags, 0x4004u) << c.name;
+        ASSERT_EQ(launch.platform.creations.size(), c.outerJob ? 2u : 1u) << c.name;
+        EXPECT_EQ(launch.platform.creations[0].creationFlags, c.outerJob ? 0x1004004u : 0x4004u);
+        EXPECT_EQ(launch.platform.creations.back().creationFlags, 0x4004u) << c.name;
         EXPECT_EQ(outcome.created != 0, c.failing == nullptr) << c.name;
         EXPECT_EQ(outcome.error, c.failing != nullptr ? 5u : 0u) << c.name;
         // The tree is waited for even when the wait mode says not to wait.

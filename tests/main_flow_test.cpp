@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -27,6 +28,10 @@ struct FlowCase {
     std::uint64_t systemMask = 0xFF;  // the processors the system offers
     std::uint32_t startError = 0;     // creation fails with it; 740 restarts Vantrel elevated
     std::uint32_t elevationError = 0;
+    std::int32_t showCommand = kNoShowWindow;  // what Vantrel was started with
+    bool showsBoxes = true;
+    std::uint32_t allowWaitError = 0;  // the administrators' entry is refused with it
+    std::uint32_t parentEnd = 0;       // what the parent's wait answers once it is not running
 };
 
 void PrintTo(const FlowCase& c, std::ostream* os) {
@@ -45,45 +50,51 @@ TEST_P(FlowTest, ShowsOrLaunches) {
     platform.startSucceeds = c.startError == 0;
     platform.startError = c.startError;
     platform.elevationError = c.elevationError;
+    platform.showCommand = c.showCommand;
+    platform.showsBoxes = c.showsBoxes;
+    platform.allowWaitError = c.allowWaitError;
     platform.gone = {13};
     // Each wait takes two steps; a parent runs when checked and has ended by the first step.
     platform.waitResults = {kWaitTimeout};
     platform.jobMessages = {{kWaitTimeout, {}}};
     platform.jobEmpty = {false};
-    platform.parentWaits = {kWaitTimeout, 0};
+    platform.parentWaits = {kWaitTimeout, c.parentEnd};
 
     EXPECT_EQ(Main(platform), c.exitStatus);
 
-    if (c.message != nullptr) {
-        ASSERT_EQ(platform.MessageCount(), 1);
-        EXPECT_EQ(platform.messages[0], UsageText(c.message));
-    } else {
-        EXPECT_EQ(platform.MessageCount(), 0);
-    }
+    const std::vector<std::wstring> none;
+    const auto usage = c.message != nullptr ? std::vector{UsageText(c.message)} : none;
+    EXPECT_EQ(platform.messages, c.showsBoxes ? usage : none);
+    EXPECT_EQ(platform.errors, c.showsBoxes ? none : usage);
     if (c.applicationName != nullptr) {
         ASSERT_EQ(platform.creations.size(), 1u);
         EXPECT_EQ(platform.creations[0].applicationName, c.applicationName);
         EXPECT_EQ(platform.creations[0].commandLine, c.commandLine);
         EXPECT_EQ(platform.creations[0].creationFlags, c.creationFlags);
         EXPECT_FALSE(platform.creations[0].inheritHandles);
-        EXPECT_EQ(platform.creations[0].startup.flags, 0u);
+        EXPECT_EQ(platform.creations[0].startup.flags, c.showCommand >= 0 ? 1u : 0u);
+        EXPECT_EQ(platform.creations[0].startup.showWindow, std::max(c.showCommand, 0));
     } else {
         EXPECT_TRUE(platform.creations.empty());
     }
     for (const ElevatedStart& start : platform.elevatedStarts) {
-        EXPECT_EQ(
-            start.path + L'|' + start.parameters + L'|' + start.directory,
-            L"c:\\vantrel\\vantrel.exe|/parent:1234 " + std::wstring(c.commandText) + L"|d:\\work");
+        EXPECT_EQ(start.path + L'|' + start.parameters + L'|' + start.directory + L'|' +
+                      std::to_wstring(start.showWindow),
+                  L"c:\\vantrel\\vantrel.exe|/parent:1234 " + std::wstring(c.commandText) +
+                      L"|d:\\work|" + std::to_wstring(c.showCommand));
+        EXPECT_EQ(start.ownerWindow, FakePlatform::kWindow);
+        EXPECT_EQ(*(std::find(platform.calls.begin(), platform.calls.end(), "StartElevated") - 1),
+                  "AllowWait");
     }
     EXPECT_TRUE(platform.openHandles.empty());
 }
 
-const wchar_t* const kPriority = kPriorityMessage.data();
-const wchar_t* const kNoExe = kNoExeMessage.data();
-const wchar_t* const kNoFile = kNoFileMessage.data();
-const wchar_t* const kProcessors = kProcessorsMessage.data();
-const wchar_t* const kParent = kParentMessage.data();
-const wchar_t* const kLaunch = kLaunchMessage.data();
+const wchar_t* const kPriority = expected::kPriorityMessage.data();
+const wchar_t* const kNoExe = expected::kNoExeMessage.data();
+const wchar_t* const kNoFile = expected::kNoFileMessage.data();
+const wchar_t* const kProcessors = expected::kProcessorsMessage.data();
+const wchar_t* const kParent = expected::kParentMessage.data();
+const wchar_t* const kLaunch = expected::kLaunchMessage.data();
 const wchar_t* const kTimeLimit = expected::kTimeLimitMessage.data();
 const wchar_t* const kCpuLimit = expected::kCpuLimitMessage.data();
 const wchar_t* const kMemoryLimit = expected::kMemoryLimitMessage.data();
@@ -201,6 +212,12 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L"/p:3 a.exe", {L"a.exe"}, kLaunch, 1223, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740, 1223},
         FlowCase{L"/p:3 a.exe", {L"a.exe"}, kLaunch, 2, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740, 2},
         FlowCase{L"/parent:7 /w /p:3 a.exe", {L"a.exe"}, kLaunch, 740, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740},
+        // The show command reaches the program, and through the restart the elevated run.
+        FlowCase{L"/p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740, 0, 7},
+        FlowCase{L"/p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740, 0, kNoShowWindow, true, 5},
+        // A refused entry for the administrators; no visible desktop; a parent whose wait fails.
+        FlowCase{L"/p:3 c:\\missing.exe", {}, kNoFile, 2, nullptr, nullptr, 0, 0xFF, 0, 0, kNoShowWindow, false},
+        FlowCase{L"/w /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 0, 0, kNoShowWindow, true, 0, 0xFFFFFFFF},
         // clang-format on
         // After the path they are the program's arguments.
         FlowCase{L"/p:3 a.exe /t /a:zz /e",

@@ -30,6 +30,13 @@ LaunchOutcome RunElevated(Platform& platform, std::wstring_view commandText,
     start.parameters += commandText;
     start.directory = platform.CurrentDirectory();
     start.showWindow = showWindow;
+    start.ownerWindow = platform.PromptOwner();
+
+    // The elevated run may be another account's, when a standard user gives an administrator's
+    // name at the prompt, and this process's default security lets no other account wait on it.
+    // A refusal changes nothing for an elevated run of this account, which may wait as before;
+    // another account's run then reports its parent missing, as without the entry.
+    platform.AllowAdministratorsToWait();
 
     LaunchOutcome outcome;
     OwnedHandle elevated(platform);

@@ -205,6 +205,26 @@ std::uint32_t SetUp(Platform& platform, const ProcessInformation& info,
     return error == 0 ? platform.ResumeThread(info.thread) : error;
 }
 
+// Creates the program; true when it was. Where jobs do not nest (before Windows 8), the tree's job
+// can take the program only if it leaves the job that Vantrel runs in, which it must ask for at
+// creation. A job that forbids leaving refuses that creation with 5: the program is then created
+// in it, and the assignment's failure is reported as where nothing was asked.
+bool Create(Platform& platform, ProcessCreation& creation, bool tree, ProcessInformation& info,
+            std::uint32_t& error) {
+    const bool breakAway = tree && platform.RunsInJob() && !platform.JobsNest();
+    if (breakAway) {
+        creation.creationFlags |= kCreateBreakawayFromJob;
+    }
+    if (platform.StartProcess(creation, info, error)) {
+        return true;
+    }
+    if (!breakAway || error != kErrorAccessDenied) {
+        return false;
+    }
+    creation.creationFlags &= ~kCreateBreakawayFromJob;
+    return platform.StartProcess(creation, info, error);
+}
+
 // A wait cut short by the parent's end leaves the exit code unread: the program may still run.
 void Wait(Platform& platform, Handle process, const LaunchRequest& request, Tree* tree,
           LaunchOutcome& outcome) {
@@ -281,7 +301,7 @@ LaunchOutcome LaunchProgram(Platform& platform, const LaunchRequest& request,
     const ProcessHandles handles(platform, processInfo);
     Tree tree(platform, request.creationFlags, controls.efficiency);
     LaunchOutcome outcome;
-    if (!platform.StartProcess(creation, processInfo, outcome.error)) {
+    if (!Create(platform, creation, controls.tree, processInfo, outcome.error)) {
         return outcome;
     }
     outcome.error = controls.Any() ? SetUp(platform, processInfo, controls, tree) : 0;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/system_function.h"
+
 namespace modVantrel {
 namespace {
 
@@ -33,6 +35,14 @@ void ConsolePlatform::WaitForInputIdle(Handle /*process*/) {}
 
 void ConsolePlatform::SetBusy(bool busy) {
     ::SetConsoleCtrlHandler(IgnoreInterrupt, busy ? TRUE : FALSE);
+}
+
+Handle ConsolePlatform::PromptOwner() {
+    // Found at run time: only the elevated restart asks, and the call would be a new import.
+    using FindWindowOfConsole = HWND(WINAPI*)();
+    const auto consoleWindow =
+        SystemFunction<FindWindowOfConsole>(L"kernel32.dll", "GetConsoleWindow");
+    return consoleWindow != nullptr ? consoleWindow() : nullptr;
 }
 
 void ConsolePlatform::Fatal(FatalKind kind) {

@@ -39,6 +39,8 @@ inline constexpr std::uint32_t kExtendedStartupInfoPresent = 0x80000;
 inline constexpr std::uint32_t kCreateNoWindow = 0x08000000;
 inline constexpr std::int32_t kNoShowWindow = -1;  // no show command: windows open as they choose
 inline constexpr std::uint32_t kCreateSuspended = 0x4;
+inline constexpr std::uint32_t kCreateBreakawayFromJob = 0x01000000;
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
 inline constexpr std::uint32_t kWaitTimeout = 258;
 inline constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
 
@@ -89,12 +91,13 @@ inline constexpr std::uint32_t kErrorElevationRequired = 740;
 inline constexpr std::uint32_t kErrorTimeout = 1460;
 
 // What starting a program elevated is given: "runas", with this show command (kNoShowWindow: the
-// normal one).
+// normal one), and the window that the consent prompt belongs to (none when null).
 struct ElevatedStart {
     std::wstring path;
     std::wstring parameters;
     std::wstring directory;
     std::int32_t showWindow = kNoShowWindow;
+    Handle ownerWindow = nullptr;
 };
 
 class Platform {
@@ -169,6 +172,10 @@ class Platform {
     // not be opened. The caller closes it.
     virtual Handle OpenProcessForSettings(std::uint32_t processId) = 0;
     virtual bool IsProcessInJob(Handle process, Handle job) = 0;
+    // Whether a process may be in more than one job (Windows 8 and later), and whether Vantrel
+    // itself runs in a job.
+    virtual bool JobsNest() = 0;
+    virtual bool RunsInJob() = 0;
 
     // Vantrel itself: its process id, its executable's full path, and the current directory.
     virtual std::uint32_t ProcessId() = 0;
@@ -177,6 +184,12 @@ class Platform {
     // A process by id, open for waiting on it alone; null when there is none by that id or it may
     // not be opened. The caller closes it.
     virtual Handle OpenParent(std::uint32_t processId) = 0;
+    // Lets an elevated run of any administrator's account open Vantrel's own process to wait on
+    // it, and for nothing else; 0, or the error code.
+    virtual std::uint32_t AllowAdministratorsToWait() = 0;
+    // The window that the consent prompt of an elevated start should belong to, so that it opens
+    // in front of it: the console's in the console build; null in the windowed build.
+    virtual Handle PromptOwner() = 0;
     // Starts a program elevated, after the user's consent; 0 with its process, the caller's to
     // close, in `process`, or the error code (ERROR_CANCELLED when the user declined).
     virtual std::uint32_t StartElevated(const ElevatedStart& start, Handle& process) = 0;

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <objbase.h>
 #include <shellapi.h>
 
@@ -41,7 +42,75 @@ class ComApartment {
     bool initialized_ = false;
 };
 
+// Memory that the security calls allocate, freed with LocalFree. Found at run time like those
+// calls, so that this rare path adds no import.
+template <typename Type>
+class LocalMemory {
+  public:
+    LocalMemory() = default;
+    ~LocalMemory() {
+        using FreeLocal = HLOCAL(WINAPI*)(HLOCAL);
+        const auto freeLocal = SystemFunction<FreeLocal>(L"kernel32.dll", "LocalFree");
+        if (memory_ != nullptr && freeLocal != nullptr) {
+            freeLocal(memory_);
+        }
+    }
+    LocalMemory(const LocalMemory&) = delete;
+    LocalMemory& operator=(const LocalMemory&) = delete;
+
+    Type* get() const { return memory_; }
+    Type** receive() { return &memory_; }
+
+  private:
+    Type* memory_ = nullptr;
+};
+
 }  // namespace
+
+std::uint32_t Win32Platform::AllowAdministratorsToWait() {
+    using CreateSid = BOOL(WINAPI*)(WELL_KNOWN_SID_TYPE, PSID, PSID, DWORD*);
+    using GetSecurity = DWORD(WINAPI*)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*,
+                                       PACL*, PACL*, PSECURITY_DESCRIPTOR*);
+    using AddEntries = DWORD(WINAPI*)(ULONG, EXPLICIT_ACCESSW*, PACL, PACL*);
+    using SetSecurity =
+        DWORD(WINAPI*)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID, PACL, PACL);
+    const auto createSid = SystemFunction<CreateSid>(L"advapi32.dll", "CreateWellKnownSid");
+    const auto getSecurity = SystemFunction<GetSecurity>(L"advapi32.dll", "GetSecurityInfo");
+    const auto addEntries = SystemFunction<AddEntries>(L"advapi32.dll", "SetEntriesInAclW");
+    const auto setSecurity = SystemFunction<SetSecurity>(L"advapi32.dll", "SetSecurityInfo");
+    if (createSid == nullptr || getSecurity == nullptr || addEntries == nullptr ||
+        setSecurity == nullptr) {
+        return LastError();
+    }
+    DWORD administrators[SECURITY_MAX_SID_SIZE / sizeof(DWORD)] = {};
+    DWORD sidSize = sizeof administrators;
+    if (!createSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize)) {
+        return LastError();
+    }
+    const HANDLE self = ::GetCurrentProcess();
+    PACL current = nullptr;  // points into the descriptor
+    LocalMemory<void> descriptor;
+    DWORD error = getSecurity(self, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              &current, nullptr, descriptor.receive());
+    if (error != ERROR_SUCCESS || current == nullptr) {
+        return error;  // without any list every account may open the process already
+    }
+    // Granted beside whatever the group has already; nothing is taken away.
+    EXPLICIT_ACCESSW entry{};
+    entry.grfAccessPermissions = SYNCHRONIZE;
+    entry.grfAccessMode = GRANT_ACCESS;
+    entry.grfInheritance = NO_INHERITANCE;
+    entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+    entry.Trustee.ptstrName = static_cast<LPWSTR>(static_cast<void*>(administrators));
+    LocalMemory<ACL> updated;
+    error = addEntries(1, &entry, current, updated.receive());
+    if (error != ERROR_SUCCESS) {
+        return error;
+    }
+    return setSecurity(self, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                       updated.get(), nullptr);
+}
 
 std::uint32_t Win32Platform::ProcessId() {
     return ::GetCurrentProcessId();
@@ -93,6 +162,7 @@ std::uint32_t Win32Platform::StartElevated(const ElevatedStart& start, Handle& p
     info.lpParameters = start.parameters.c_str();
     info.lpDirectory = start.directory.c_str();
     info.nShow = start.showWindow >= 0 ? start.showWindow : SW_SHOWNORMAL;
+    info.hwnd = static_cast<HWND>(start.ownerWindow);
     if (!execute(&info)) {
         return LastError();
     }

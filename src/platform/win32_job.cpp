@@ -2,6 +2,7 @@
 // the processes that join it.
 #include <windows.h>
 
+#include "platform/system_function.h"
 #include "platform/unique_handle.h"
 #include "platform/win32_platform.h"
 
@@ -17,6 +18,8 @@ static_assert(kJobLimitKillOnJobClose == JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE);
 static_assert(kCpuRateEnable == JOB_OBJECT_CPU_RATE_CONTROL_ENABLE);
 static_assert(kCpuRateHardCap == JOB_OBJECT_CPU_RATE_CONTROL_HARD_CAP);
 static_assert(kErrorTimeout == ERROR_TIMEOUT);
+static_assert(kCreateBreakawayFromJob == CREATE_BREAKAWAY_FROM_JOB);
+static_assert(kErrorAccessDenied == ERROR_ACCESS_DENIED);
 
 }  // namespace
 
@@ -99,6 +102,25 @@ Handle Win32Platform::OpenProcessForSettings(std::uint32_t processId) {
 bool Win32Platform::IsProcessInJob(Handle process, Handle job) {
     BOOL member = FALSE;
     return ::IsProcessInJob(process, job, &member) != FALSE && member != FALSE;
+}
+
+bool Win32Platform::JobsNest() {
+    // Windows 8 is 6.2. The manifest names every system from 7 to 10, so the version reads true
+    // up to 10, and anything newer reads as a version that nests too. Found at run time: only a
+    // Vantrel that runs in a job asks, and the call would be a new import.
+    using ReadVersion = BOOL(WINAPI*)(OSVERSIONINFOW*);
+    const auto readVersion = SystemFunction<ReadVersion>(L"kernel32.dll", "GetVersionExW");
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (readVersion == nullptr || !readVersion(&version)) {
+        return true;  // unknown: as from Windows 8 on; Windows 7 always answers
+    }
+    return version.dwMajorVersion > 6 ||
+           (version.dwMajorVersion == 6 && version.dwMinorVersion >= 2);
+}
+
+bool Win32Platform::RunsInJob() {
+    return IsProcessInJob(::GetCurrentProcess(), nullptr);  // no job named: in any job
 }
 
 }  // namespace modVantrel

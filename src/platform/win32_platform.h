@@ -35,11 +35,14 @@ class Win32Platform : public Platform {
     bool JobIsEmpty(Handle job) override;
     Handle OpenProcessForSettings(std::uint32_t processId) override;
     bool IsProcessInJob(Handle process, Handle job) override;
+    bool JobsNest() override;
+    bool RunsInJob() override;
     // In win32_elevation.cpp.
     std::uint32_t ProcessId() override;
     std::wstring ModulePath() override;
     std::wstring CurrentDirectory() override;
     Handle OpenParent(std::uint32_t processId) override;
+    std::uint32_t AllowAdministratorsToWait() override;
     std::uint32_t StartElevated(const ElevatedStart& start, Handle& process) override;
 
   protected:

@@ -47,6 +47,11 @@ void WindowedPlatform::SetBusy(bool busy) {
     ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 
+// vantrel.exe has no window of its own to give.
+Handle WindowedPlatform::PromptOwner() {
+    return nullptr;
+}
+
 void WindowedPlatform::Fatal(FatalKind kind) {
     if (CanShowBoxes()) {
         ::MessageBoxW(nullptr, FatalText(kind), kCaption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);

@@ -14,6 +14,7 @@ class WindowedPlatform final : public Win32Platform {
     void PumpMessages() override;
     void WaitForInputIdle(Handle process) override;
     void SetBusy(bool busy) override;
+    Handle PromptOwner() override;
     [[noreturn]] void Fatal(FatalKind kind) override;
 };
 

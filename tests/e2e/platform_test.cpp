@@ -148,6 +148,7 @@ void RunElevatedStartAndParent(const fs::path& work, e2e::Suite& suite) {
                       ::WaitForSingleObject(process, 10000) == WAIT_OBJECT_0 &&
                       platform.ExitCodeOf(process) == 7,
                   L"no process, or no exit code 7 seen");
+    checks.Expect(platform.AllowAdministratorsToWait() == 0, L"administrators' entry refused");
     const Handle running = platform.OpenParent(::GetCurrentProcessId());
     const Handle ended = platform.OpenParent(::GetProcessId(process));
     checks.Expect(platform.WaitForProcess(running, 0) == modVantrel::kWaitTimeout &&
