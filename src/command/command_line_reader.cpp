@@ -317,7 +317,7 @@ std::uint32_t ReadCpuLimit(std::wstring_view text) {
 }
 
 std::uint64_t ReadMemoryLimit(std::wstring_view text) {
-    constexpr std::uint64_t kMiB = 1024 * 1024;
+    constexpr std::uint64_t kMiB = std::uint64_t{1024} * 1024;
     constexpr std::uint64_t kFactors[] = {1024, kMiB, kMiB * 1024};
     const std::uint64_t bytes = ReadCountWithUnit(text, L"kmg", kFactors);
     return bytes >= kMiB ? bytes : 0;

@@ -22,6 +22,47 @@ constexpr std::wstring_view kUsageLines[] = {
 
 constexpr std::wstring_view kLineEnd = L"\r\n";
 
+// The settings that place and bound the program, checked in this order and gathered into
+// `controls`: the message of the first that is wrong, or none.
+std::wstring_view ReadControls(Platform& platform, const CommandLineRequest& request,
+                               ProcessControls& controls) {
+    controls.efficiency = request.efficiency;
+    if (request.affinity) {
+        const std::uint64_t mask = *request.affinity;
+        if (mask == 0 || (mask & ~platform.SystemAffinityMask()) != 0) {
+            return kProcessorsMessage;
+        }
+        controls.affinityMask = mask;
+    }
+    // Each limit is checked as given, and holds the whole tree through its job.
+    if (request.timeLimit == 0U) {
+        return kTimeLimitMessage;
+    }
+    if (request.cpuLimit == 0U) {
+        return kCpuLimitMessage;
+    }
+    if (request.memoryLimit == 0U) {
+        return kMemoryLimitMessage;
+    }
+    controls.timeLimitMs = request.timeLimit.value_or(0) * 1000;
+    controls.cpuPercent = request.cpuLimit.value_or(0);
+    controls.memoryLimit = request.memoryLimit.value_or(0);
+    controls.tree = request.tree || controls.Limited();
+    return {};
+}
+
+// The status of a run whose program was launched: its own under "/w" and "/t", unless the
+// parent's end or the time limit cut the run short.
+int StatusOf(const LaunchOutcome& outcome, bool wait) {
+    if (outcome.parentEnded) {
+        return kExitProcessAborted;
+    }
+    if (outcome.timedOut) {
+        return kExitTimeout;
+    }
+    return wait ? static_cast<int>(outcome.exitCode) : 0;
+}
+
 }  // namespace
 
 std::optional<std::uint32_t> PriorityClassFor(std::int32_t selector) {
@@ -72,29 +113,11 @@ int Main(Platform& platform) {
     }
 
     LaunchRequest launch;
-    launch.controls.efficiency = request.efficiency;
-    if (request.affinity) {
-        const std::uint64_t mask = *request.affinity;
-        if (mask == 0 || (mask & ~platform.SystemAffinityMask()) != 0) {
-            ShowUsage(platform, kProcessorsMessage);
-            return kExitInvalidParameter;
-        }
-        launch.controls.affinityMask = mask;
-    }
-
-    // Each limit is checked as given, and holds the whole tree through its job.
-    const std::wstring_view limitMessage = request.timeLimit == 0U     ? kTimeLimitMessage
-                                           : request.cpuLimit == 0U    ? kCpuLimitMessage
-                                           : request.memoryLimit == 0U ? kMemoryLimitMessage
-                                                                       : std::wstring_view();
-    if (!limitMessage.empty()) {
-        ShowUsage(platform, limitMessage);
+    const std::wstring_view controlsMessage = ReadControls(platform, request, launch.controls);
+    if (!controlsMessage.empty()) {
+        ShowUsage(platform, controlsMessage);
         return kExitInvalidParameter;
     }
-    launch.controls.timeLimitMs = request.timeLimit.value_or(0) * 1000;
-    launch.controls.cpuPercent = request.cpuLimit.value_or(0);
-    launch.controls.memoryLimit = request.memoryLimit.value_or(0);
-    launch.controls.tree = request.tree || launch.controls.Limited();
 
     // Opened now and held to the end, so that the id cannot come to name another process.
     OwnedHandle parent(platform);
@@ -146,13 +169,7 @@ int Main(Platform& platform) {
         ShowUsage(platform, kLaunchMessage);
         return outcome.error != 0 ? static_cast<int>(outcome.error) : 1;  // never report success
     }
-    if (outcome.parentEnded) {
-        return kExitProcessAborted;
-    }
-    if (outcome.timedOut) {
-        return kExitTimeout;
-    }
-    return wait ? static_cast<int>(outcome.exitCode) : 0;
+    return StatusOf(outcome, wait);
 }
 
 }  // namespace modVantrel

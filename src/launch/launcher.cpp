@@ -85,6 +85,11 @@ void PassStandardHandles(Platform& platform, ProcessCreation& creation) {
     }
 }
 
+// The platform's clock that many milliseconds from now.
+std::uint64_t Later(Platform& platform, std::uint32_t milliseconds) {
+    return platform.MonotonicMicroseconds() + std::uint64_t{milliseconds} * 1000;
+}
+
 // A step of a wait: at most `pollInterval` milliseconds, and not past `end` on the platform's
 // clock.
 std::uint32_t StepUntil(Platform& platform, std::uint64_t end, std::uint32_t pollInterval) {
@@ -138,8 +143,7 @@ class Tree {
     // them all the same.
     void End(std::uint32_t pollInterval) {
         platform_.TerminateJob(job_.get(), kErrorTimeout);
-        const std::uint64_t graceEnd =
-            platform_.MonotonicMicroseconds() + std::uint64_t{kTreeEndGraceMs} * 1000;
+        const std::uint64_t graceEnd = Later(platform_, kTreeEndGraceMs);
         PollUntil(platform_, nullptr, [&] {
             return Ended(StepUntil(platform_, graceEnd, pollInterval)) ||
                    platform_.MonotonicMicroseconds() >= graceEnd;
@@ -233,9 +237,7 @@ void Wait(Platform& platform, Handle process, const LaunchRequest& request, Tree
         // The time limit is a deadline in the same wait, counted from the resume: no step lasts
         // past it.
         const std::uint32_t limit = request.controls.timeLimitMs;
-        const std::uint64_t deadline =
-            limit != 0 ? platform.MonotonicMicroseconds() + std::uint64_t{limit} * 1000
-                       : ~std::uint64_t{0};
+        const std::uint64_t deadline = limit != 0 ? Later(platform, limit) : ~std::uint64_t{0};
         outcome.parentEnded = !PollUntil(platform, request.parent, [&] {
             if (tree->Ended(StepUntil(platform, deadline, pollInterval))) {
                 return true;
