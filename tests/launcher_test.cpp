@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -69,6 +70,36 @@ TEST(LauncherTest, SetsTheShowWindowCommandWhenThereIsOne) {
         ASSERT_EQ(launch.platform.creations.size(), 1u);
         EXPECT_EQ(launch.platform.creations[0].startup.flags, c.flags) << c.showWindow;
         EXPECT_EQ(launch.platform.creations[0].startup.showWindow, c.recorded) << c.showWindow;
+    }
+}
+
+TEST(LauncherTest, FillsEveryStandardSlotOnceOneIsRedirected) {
+    const Handle a = reinterpret_cast<Handle>(0xA0);
+    const Handle b = reinterpret_cast<Handle>(0xB0);  // "> log 2>&1": one handle, two slots
+    struct HandleCase {
+        bool redirectsA;
+        bool sharesConsole;
+        std::array<Handle, 3> passed;
+        std::vector<Handle> listed;
+        std::uint32_t flags;
+    };
+    const HandleCase cases[] = {
+        {false, true, {a, b, b}, {a, b}, kExtendedStartupInfoPresent},
+        {false, false, {nullptr, b, b}, {b}, kExtendedStartupInfoPresent},
+        {true, true, {a, b, b}, {a, b}, kExtendedStartupInfoPresent},
+        {true, false, {a, b, b}, {a, b}, kExtendedStartupInfoPresent | kCreateNoWindow},
+    };
+    for (const HandleCase& c : cases) {
+        Launch launch;
+        launch.platform.standardHandles = {{{a, c.redirectsA}, {b, true}, {b, true}}};
+        launch.platform.sharesConsole = c.sharesConsole;
+        launch.Run(kWaitNone);
+        const ProcessCreation& creation = launch.platform.creations.at(0);
+        EXPECT_EQ(creation.startup.standardHandles, c.passed);
+        EXPECT_EQ(creation.inheritedHandles, c.listed);
+        EXPECT_TRUE(creation.inheritHandles);
+        EXPECT_EQ(creation.startup.flags, kStartfUseStdHandles);
+        EXPECT_EQ(creation.creationFlags, 0x4000u | c.flags);
     }
 }
 
