@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fake_platform.h"
@@ -74,32 +75,20 @@ TEST(LauncherTest, SetsTheShowWindowCommandWhenThereIsOne) {
 }
 
 TEST(LauncherTest, FillsEveryStandardSlotOnceOneIsRedirected) {
-    const Handle a = reinterpret_cast<Handle>(0xA0);
-    const Handle b = reinterpret_cast<Handle>(0xB0);  // "> log 2>&1": one handle, two slots
-    struct HandleCase {
-        bool redirectsA;
-        bool sharesConsole;
-        std::array<Handle, 3> passed;
-        std::vector<Handle> listed;
-        std::uint32_t flags;
-    };
-    const HandleCase cases[] = {
-        {false, true, {a, b, b}, {a, b}, kExtendedStartupInfoPresent},
-        {false, false, {nullptr, b, b}, {b}, kExtendedStartupInfoPresent},
-        {true, true, {a, b, b}, {a, b}, kExtendedStartupInfoPresent},
-        {true, false, {a, b, b}, {a, b}, kExtendedStartupInfoPresent | kCreateNoWindow},
-    };
-    for (const HandleCase& c : cases) {
+    const Handle a = reinterpret_cast<Handle>(0xA0), b = reinterpret_cast<Handle>(0xB0);  // 2>&1
+    using Case = std::tuple<bool, bool, Handle, std::uint32_t>;  // redirects a, shares the console
+    for (const auto& [redirectsA, shares, first, noWindow] :
+         {Case{false, true, a, 0}, Case{false, false, nullptr, 0}, Case{true, true, a, 0},
+          Case{true, false, a, kCreateNoWindow}}) {
         Launch launch;
-        launch.platform.standardHandles = {{{a, c.redirectsA}, {b, true}, {b, true}}};
-        launch.platform.sharesConsole = c.sharesConsole;
+        launch.platform.standardHandles = {{{a, redirectsA}, {b, true}, {b, true}}};
+        launch.platform.sharesConsole = shares;
         launch.Run(kWaitNone);
-        const ProcessCreation& creation = launch.platform.creations.at(0);
-        EXPECT_EQ(creation.startup.standardHandles, c.passed);
-        EXPECT_EQ(creation.inheritedHandles, c.listed);
-        EXPECT_TRUE(creation.inheritHandles);
-        EXPECT_EQ(creation.startup.flags, kStartfUseStdHandles);
-        EXPECT_EQ(creation.creationFlags, 0x4000u | c.flags);
+        const ProcessCreation& made = launch.platform.creations.at(0);
+        EXPECT_EQ(made.startup.standardHandles, (std::array<Handle, 3>{first, b, b}));
+        EXPECT_EQ(made.inheritedHandles, (first ? std::vector{a, b} : std::vector{b}));
+        EXPECT_TRUE(made.inheritHandles && made.startup.flags == kStartfUseStdHandles);
+        EXPECT_EQ(made.creationFlags, 0x4000 | kExtendedStartupInfoPresent | noWindow);
     }
 }
 

@@ -72,9 +72,9 @@ constexpr std::uint32_t kNoChild = 0xFFFFFFFF, kAttached = 0, kDetached = DETACH
 // A folder name outside every ANSI code page that holds Greek or CJK, but not both.
 #define OUTSIDE_ANSI L"\u03A9\u03BC\u03AD\u03B3\u03B1-\u6F22\u5B57"
 
-// How vantrel is started; its standard error is a file, which the checks read. With its output in
-// a file too, it holds an inheritable handle that must not reach the program. Detached: without a
-// console, its input a file as well. InConsole: by cmd /c in a console of its own, with "> file".
+// How vantrel is started; its standard error is a file, which the checks read (InConsole: the
+// console, by cmd /c "... > file" in one of its own). With its output in a file too (and its input,
+// Detached from any console), it holds an inheritable handle that must not reach the program.
 enum class Start { Plain, OutputInFile, HiddenStation, Detached, InConsole };
 
 struct Row {
@@ -535,15 +535,11 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
         toFile ? ::CreateEventW(&inheritable, TRUE, TRUE, nullptr) : nullptr);
     const std::wstring heldValue = std::to_wstring(reinterpret_cast<std::uintptr_t>(held.get()));
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_HANDLE", toFile ? heldValue.c_str() : nullptr);
-    const e2e::StartOptions options{
-        row.show,
-        outputFile.get(),
-        shell ? nullptr : errorFile.get(),
-        row.start == Start::HiddenStation ? L"vantrel-e2e\\Default" : nullptr,
-        detached ? outputFile.get() : nullptr,
-        detached ? DETACHED_PROCESS
-        : shell  ? CREATE_NEW_CONSOLE
-                 : 0u};
+    e2e::StartOptions options{
+        row.show, outputFile.get(), shell ? nullptr : errorFile.get(),
+        row.start == Start::HiddenStation ? L"vantrel-e2e\\Default" : nullptr};
+    options.input = detached ? outputFile.get() : nullptr;
+    options.creationFlags = detached ? DETACHED_PROCESS : shell ? CREATE_NEW_CONSOLE : 0;
     const bool kill = row.timing == Timing::EndedWhileWaiting;
     const e2e::WatchedRun run = e2e::RunAnsweringBoxes(
         shell ? L"C:\\windows\\system32\\cmd.exe" : setup.vantrel, commandLine, directory,
@@ -651,10 +647,8 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     }
     // Read once the probe has ended: its own creation of its child follows vantrel's.
     const std::string trace = ReadBytes(setup.trace, traceFrom);
-    std::vector<Creation> creations = TracedCreations(trace);
-    if (shell && !creations.empty()) {
-        creations.erase(creations.begin());  // cmd's start of vantrel
-    }
+    std::vector<Creation> creations = TracedCreations(trace);  // after cmd's start of vantrel:
+    creations.erase(creations.begin(), creations.begin() + (shell && !creations.empty() ? 1 : 0));
     const std::size_t calls = row.child == kNoChild ? 1 : 2;
     if (row.attempted == nullptr) {
         checks.Expect(creations.empty(), L"created a process: " +
