@@ -127,10 +127,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t selector =
         model.priorityText ? modVantrel::ReadPriorityNumber(*model.priorityText) : 0;
     const auto priorityClass = vantrel_fuzz::ModelPriorityClass(selector);
-    const std::wstring collected = vantrel_fuzz::TrimBlanks(model.collected);
-    const std::size_t exeEnd = vantrel_fuzz::EndOfFirstExe(collected);
-    const std::wstring path = collected.substr(0, exeEnd);
-    const std::wstring arguments = vantrel_fuzz::TrimBlanks(collected.substr(exeEnd));
+    const std::size_t exeEnd = model.pathEnd;
+    const std::wstring path = vantrel_fuzz::TrimBlanks(model.collected.substr(0, exeEnd));
+    const std::wstring arguments = vantrel_fuzz::TrimBlanks(model.collected.substr(exeEnd));
     std::optional<std::uint64_t> mask;
     if (model.affinityText) {
         mask = vantrel_fuzz::ModelAffinityMask(*model.affinityText);
@@ -208,17 +207,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "the program path stands quoted at the head of the command line");
         Check(creation.commandLine == (arguments.empty() ? quoted : quoted + L" " + arguments),
               "the arguments follow the quoted path after one space");
-        // Standard handles that are files or pipes are passed, and only those, each once.
+        // Once one standard handle is redirected all three are passed, consoles only if shared.
         std::array<modVantrel::Handle, 3> passed{};
         std::vector<modVantrel::Handle> inherited;
+        const auto redirected = std::count_if(script.handles.begin(), script.handles.end(),
+                                              [](const auto& handle) { return handle.redirected; });
         for (std::size_t i = 0; i < 3; ++i) {
-            passed[i] = script.handles[i].redirected ? script.handles[i].handle : nullptr;
+            const bool passes = script.handles[i].redirected || script.sharesConsole;
+            passed[i] = redirected > 0 && passes ? script.handles[i].handle : nullptr;
             if (passed[i] != nullptr &&
                 std::count(passed.begin(), passed.begin() + i, passed[i]) == 0) {
                 inherited.push_back(passed[i]);
             }
         }
-        const bool allPassed = std::count(passed.begin(), passed.end(), nullptr) == 0;
+        const bool allPassed = redirected == 3;
         const std::uint32_t handleFlags = (inherited.empty() ? 0U : 0x80000U) |
                                           (allPassed && !script.sharesConsole ? 0x08000000U : 0U);
         Check(creation.creationFlags == (*priorityClass | (setUp ? 0x4U : 0U) | handleFlags),
@@ -227,7 +229,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   creation.inheritedHandles == inherited &&
                   creation.inheritHandles == !inherited.empty() &&
                   creation.startup.flags == (inherited.empty() ? 0U : 0x100U),
-              "the standard handles that are files or pipes are inherited, and no others");
+              "the standard handles are passed and inherited as redirected, and no others");
 
         if (launched) {
             Check(run.status == (timedOut ? 1460

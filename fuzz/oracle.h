@@ -50,6 +50,7 @@ struct ModelRequest {
     bool wait = false;
     std::optional<std::wstring> priorityText;  // after "/p:" in the last such token
     std::wstring collected;
+    std::size_t pathEnd = 0;  // just past the path's ".exe" in collected; 0 without one
     std::vector<ModelToken> tokens;
     bool tree = false;
     bool efficiency = false;
@@ -96,6 +97,27 @@ inline ModelRequest ModelParse(const std::wstring& text) {
             backslashes = piece[i] == L'\\' ? backslashes + 1 : 0;
         }
     };
+    // A token opening a quote drops the blanks collected before it. The first quote after the
+    // path's opening one ends the path if the text up to it ends with ".exe"; the rest begins the
+    // arguments.
+    const auto endsQuotedPath = [&](const ModelToken& token) {
+        const std::wstring& t = token.text;
+        const std::size_t from = !t.empty() && t[0] == L'"' ? 1 : 0;
+        model.collected = from == 1 && OnlySpaces(model.collected) ? L"" : model.collected;
+        const std::size_t close = open || from == 1 ? t.find(L'"', from) : std::wstring::npos;
+        const std::wstring head = model.collected + t.substr(from, close - from);
+        if (close == std::wstring::npos ||
+            EndOfFirstExe(head.substr(head.size() - std::min<std::size_t>(head.size(), 4))) == 0) {
+            return false;
+        }
+        const std::wstring rest = t.substr(close + 1);
+        const std::wstring after = token.offset + t.size() < text.size() ? L" " : L"";
+        model.collected = rest.empty() ? head : head + L" " + rest + after;
+        model.pathEnd = head.size();
+        scan(rest, 0);
+        open = false;
+        return afterPath = true;
+    };
     for (ModelToken& token : tokens) {
         const std::wstring& t = token.text;
         const std::size_t n = t.size();
@@ -133,11 +155,13 @@ inline ModelRequest ModelParse(const std::wstring& text) {
             token.isSwitch = true;
         } else if (n == 1 && t[0] == L'"') {
             // A lone quote adds nothing.
+        } else if (endsQuotedPath(token)) {
+            // The path is exactly the quoted text.
         } else if (n >= 2 && t[0] == L'"' && t[n - 1] == L'"') {
-            model.collected = t.substr(1, n - 2);
+            model.collected += t.substr(1, n - 2);
             open = false;
         } else if (n >= 1 && t[0] == L'"') {
-            model.collected = t.substr(1) + L" ";
+            model.collected += t.substr(1) + L" ";
             open = true;
         } else if (n >= 1 && t[n - 1] == L'"') {
             model.collected += t.substr(0, n - 1);
@@ -150,6 +174,7 @@ inline ModelRequest ModelParse(const std::wstring& text) {
         }
         afterPath = afterPath || (!open && EndOfFirstExe(model.collected) != 0);
     }
+    model.pathEnd = model.pathEnd != 0 ? model.pathEnd : EndOfFirstExe(model.collected);
     model.tokens = std::move(tokens);
     return model;
 }

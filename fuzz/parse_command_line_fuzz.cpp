@@ -16,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Check(request.wait == model.wait, "wait is set exactly when a /w token is present");
     Check(request.collected == model.collected, "collected text follows the token rules");
+    Check(request.pathEnd == model.pathEnd, "the path ends at its quote or its first .exe");
     Check(request.tree == model.tree && request.efficiency == model.efficiency,
           "/t and /e are taken before the program path only");
     Check(request.affinity.has_value() == model.affinityText.has_value(),

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fake_platform.h"
@@ -69,6 +71,24 @@ TEST(LauncherTest, SetsTheShowWindowCommandWhenThereIsOne) {
         ASSERT_EQ(launch.platform.creations.size(), 1u);
         EXPECT_EQ(launch.platform.creations[0].startup.flags, c.flags) << c.showWindow;
         EXPECT_EQ(launch.platform.creations[0].startup.showWindow, c.recorded) << c.showWindow;
+    }
+}
+
+TEST(LauncherTest, FillsEveryStandardSlotOnceOneIsRedirected) {
+    const Handle a = reinterpret_cast<Handle>(0xA0), b = reinterpret_cast<Handle>(0xB0);  // 2>&1
+    using Case = std::tuple<bool, bool, Handle, std::uint32_t>;  // redirects a, shares the console
+    for (const auto& [redirectsA, shares, first, noWindow] :
+         {Case{false, true, a, 0}, Case{false, false, nullptr, 0}, Case{true, true, a, 0},
+          Case{true, false, a, kCreateNoWindow}}) {
+        Launch launch;
+        launch.platform.standardHandles = {{{a, redirectsA}, {b, true}, {b, true}}};
+        launch.platform.sharesConsole = shares;
+        launch.Run(kWaitNone);
+        const ProcessCreation& made = launch.platform.creations.at(0);
+        EXPECT_EQ(made.startup.standardHandles, (std::array<Handle, 3>{first, b, b}));
+        EXPECT_EQ(made.inheritedHandles, (first ? std::vector{a, b} : std::vector{b}));
+        EXPECT_TRUE(made.inheritHandles && made.startup.flags == kStartfUseStdHandles);
+        EXPECT_EQ(made.creationFlags, 0x4000 | kExtendedStartupInfoPresent | noWindow);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "command/text.h"
 
@@ -170,8 +171,10 @@ bool ClassifySwitch(std::wstring_view token, CommandLineRequest& request) {
     return true;
 }
 
+constexpr std::wstring_view kExe = L".exe";
+
 bool HoldsExe(std::wstring_view text) {
-    return FindIgnoringCase(text, L".exe") != std::wstring_view::npos;
+    return FindIgnoringCase(text, kExe) != std::wstring_view::npos;
 }
 
 // Whether the token opens or closes a quoted stretch of the arguments: a quote counts unless an
@@ -201,6 +204,16 @@ class Reader {
         }
     }
 
+    // The request, its path's end found: where a closing quote ended it, else past the first
+    // ".exe" (a path whose closing quote is missing included).
+    CommandLineRequest Finish() {
+        if (request.pathEnd == 0) {
+            const std::size_t exeAt = FindIgnoringCase(request.collected, kExe);
+            request.pathEnd = exeAt == std::wstring_view::npos ? 0 : exeAt + kExe.size();
+        }
+        return std::move(request);
+    }
+
     CommandLineRequest request;
 
   private:
@@ -211,11 +224,11 @@ class Reader {
         }
         // Once anything but spaces is collected, the program path has begun: from there on these
         // tokens are the program's own arguments.
-        if (TrimSpaces(collected).empty() && ClassifyOption(token, request)) {
+        const bool nothingCollected = TrimSpaces(collected).empty();
+        if (nothingCollected && ClassifyOption(token, request)) {
             return;
         }
         const bool opens = !token.empty() && token.front() == L'"';
-        const bool closes = !token.empty() && token.back() == L'"';
         if (opens && token.size() == 1) {
             return;  // a lone quote opens and closes nothing
         }
@@ -226,25 +239,60 @@ class Reader {
             ReadArgument(token, piece);
             return;
         }
-        if (opens && closes) {
-            collected.assign(token.substr(1, token.size() - 2));
-            quoteOpen_ = false;
-        } else if (opens) {
-            collected.assign(token.substr(1));
-            collected += L' ';
+        // Only a quote that opens the line's first text starts the path afresh: text already
+        // collected, ".exe" or not, is never dropped for a quoted token, which continues it.
+        std::wstring_view text = token;
+        if (opens) {
+            if (nothingCollected) {
+                collected.clear();
+            }
+            text.remove_prefix(1);
             quoteOpen_ = true;
-        } else if (closes) {
-            collected.append(token.substr(0, token.size() - 1));
+        }
+        if (quoteOpen_ && ClosesQuotedPath(text, piece.substr(token.size() - text.size()))) {
+            return;
+        }
+        if (!text.empty() && text.back() == L'"') {
+            collected.append(text.substr(0, text.size() - 1));
             quoteOpen_ = false;
         } else {
-            collected.append(token);
+            collected.append(text);
             collected += L' ';
             // A path that ends in this token leaves the quotes after its ".exe" to the program.
-            const std::size_t exeAt = FindIgnoringCase(token, L".exe");
+            const std::size_t exeAt = FindIgnoringCase(text, kExe);
             inQuotes_ = !quoteOpen_ && exeAt != std::wstring_view::npos &&
-                        TogglesQuotes(token.substr(exeAt + 4));
+                        TogglesQuotes(text.substr(exeAt + kExe.size()));
         }
         pathComplete_ = !quoteOpen_ && HoldsExe(collected);
+    }
+
+    // The first quote in `text` closes the quoted path; when the quoted text ends with ".exe",
+    // the path is exactly that text, even with an ".exe" inside it, and the quote is the path's
+    // own: what follows it in the token begins the arguments, outside any quotes of theirs.
+    bool ClosesQuotedPath(std::wstring_view text, std::wstring_view piece) {
+        const std::size_t close = text.find(L'"');
+        if (close == std::wstring_view::npos) {
+            return false;
+        }
+        std::wstring& collected = request.collected;
+        const std::size_t before = collected.size();
+        collected.append(text.substr(0, close));
+        if (collected.size() < kExe.size() ||
+            !EqualsIgnoringCase(std::wstring_view(collected).substr(collected.size() - kExe.size()),
+                                kExe)) {
+            collected.resize(before);
+            return false;
+        }
+        quoteOpen_ = false;
+        pathComplete_ = true;
+        request.pathEnd = collected.size();
+        const std::wstring_view rest = text.substr(close + 1);
+        if (!rest.empty()) {
+            collected += L' ';
+            collected.append(piece.substr(close + 1));
+            inQuotes_ = TogglesQuotes(rest);
+        }
+        return true;
     }
 
     void ReadArgument(std::wstring_view token, std::wstring_view piece) {
@@ -325,20 +373,17 @@ std::uint64_t ReadMemoryLimit(std::wstring_view text) {
 
 CommandLineRequest ParseCommandLine(std::wstring_view text) {
     Reader reader;
-    if (text.empty()) {
-        return reader.request;
-    }
-    std::size_t start = 0;
-    for (;;) {
+    for (std::size_t start = 0; !text.empty();) {
         const std::size_t end = text.find(L' ', start);
         const std::size_t length = end == std::wstring_view::npos ? end : end - start;
         const std::size_t withSpace = end == std::wstring_view::npos ? end : length + 1;
         reader.Read(text.substr(start, length), text.substr(start, withSpace));
         if (end == std::wstring_view::npos) {
-            return reader.request;
+            break;
         }
         start = end + 1;
     }
+    return reader.Finish();
 }
 
 }  // namespace modVantrel

@@ -1,6 +1,7 @@
 // Reads the argument text of Vantrel's command line into a request.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,6 +15,8 @@ struct CommandLineRequest {
     // The program path as collected from the tokens before it, then the program's arguments as
     // typed, less the "/w" and "/p:" tokens outside their quotes.
     std::wstring collected;
+    // Where the program path ends in `collected`: just past its ".exe"; 0 when it holds none.
+    std::size_t pathEnd = 0;
     // Options that count only before the program path.
     bool tree = false;        // "/t": settings and wait over the whole process tree
     bool efficiency = false;  // "/e": efficiency mode
@@ -55,8 +58,10 @@ std::uint64_t ReadMemoryLimit(std::wstring_view text);
 
 // Splits the text at every space and classifies each token. Up to the end of the program path (the
 // first token after which the collected text holds ".exe" and no quote is open), a token opening a
-// quote starts the path afresh; after it, quotes and backslashes are the program's own. Switches
-// are recognised in any case; everything collected keeps the case it was typed in.
+// quote starts the path afresh while nothing is collected, and continues it after; a quoted path
+// whose quoted text ends with ".exe" is exactly that text. After the path, quotes and backslashes
+// are the program's own. Switches are recognised in any case; everything collected keeps the case
+// it was typed in.
 CommandLineRequest ParseCommandLine(std::wstring_view text);
 
 }  // namespace modVantrel

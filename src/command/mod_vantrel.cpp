@@ -104,7 +104,7 @@ void ShowUsage(Platform& platform, std::wstring_view message) {
 int Main(Platform& platform) {
     const std::wstring commandText = platform.CommandText();
     const CommandLineRequest request = ParseCommandLine(commandText);
-    const std::wstring_view collected = TrimSpaces(request.collected);
+    const std::wstring_view collected = request.collected;
 
     const std::optional<std::uint32_t> priorityClass = PriorityClassFor(request.selector);
     if (!priorityClass) {
@@ -131,14 +131,12 @@ int Main(Platform& platform) {
         launch.parent = parent.get();
     }
 
-    constexpr std::wstring_view kExe = L".exe";
-    const std::size_t exeAt = FindIgnoringCase(collected, kExe);
-    if (exeAt == std::wstring_view::npos) {
+    if (request.pathEnd == 0) {
         ShowUsage(platform, kNoExeMessage);
         return kExitInvalidParameter;
     }
-    const std::wstring_view path = collected.substr(0, exeAt + kExe.size());
-    const std::wstring_view arguments = TrimSpaces(collected.substr(exeAt + kExe.size()));
+    const std::wstring_view path = TrimSpaces(collected.substr(0, request.pathEnd));
+    const std::wstring_view arguments = TrimSpaces(collected.substr(request.pathEnd));
 
     // No file name holds a double quote, and one would break the quoting of the command line.
     const std::wstring pathText(path);

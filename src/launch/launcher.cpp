@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <limits>
 #include <string>
 #include <vector>
@@ -55,32 +56,32 @@ std::wstring BuildCommandLine(std::wstring_view path, std::wstring_view argument
     return std::wstring(TrimSpaces(line));
 }
 
-// Vantrel's standard handles that lead to a file, a pipe or a device such as NUL reach the
-// program, and no other handle does; the others stay null, so that the program's console fills
-// them. Without any, creation is left as it was.
+// Vantrel's standard handles that are redirected (a file, a pipe, a device such as NUL) reach the
+// program, and no other handle does. Once one is passed, the start-up record is all the program
+// gets, null slots included, so every slot is filled: the others with Vantrel's console's handles
+// where the program shares it, else null, for the program's own console to fill. Without any,
+// creation is left as it was.
 void PassStandardHandles(Platform& platform, ProcessCreation& creation) {
     const std::array<StandardHandle, 3> handles = platform.StandardHandles();
-    std::size_t passed = 0;
-    for (std::size_t i = 0; i < handles.size(); ++i) {
-        if (!handles[i].redirected) {
-            continue;
-        }
-        const Handle handle = handles[i].handle;
-        creation.startup.standardHandles[i] = handle;
-        std::vector<Handle>& list = creation.inheritedHandles;
-        if (std::find(list.begin(), list.end(), handle) == list.end()) {
-            list.push_back(handle);
-        }
-        ++passed;
-    }
+    const auto redirected = [](const StandardHandle& handle) { return handle.redirected; };
+    const auto passed = std::count_if(handles.begin(), handles.end(), redirected);
     if (passed == 0) {
         return;
+    }
+    const bool sharesConsole = platform.SharesConsole();
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        const Handle handle = handles[i].redirected || sharesConsole ? handles[i].handle : nullptr;
+        creation.startup.standardHandles[i] = handle;
+        std::vector<Handle>& list = creation.inheritedHandles;
+        if (handle != nullptr && std::find(list.begin(), list.end(), handle) == list.end()) {
+            list.push_back(handle);
+        }
     }
     creation.startup.flags |= kStartfUseStdHandles;
     creation.inheritHandles = true;
     creation.creationFlags |= kExtendedStartupInfoPresent;
     // Output that is all captured needs no console window, where Vantrel has no console to share.
-    if (passed == handles.size() && !platform.SharesConsole()) {
+    if (passed == static_cast<std::ptrdiff_t>(handles.size()) && !sharesConsole) {
         creation.creationFlags |= kCreateNoWindow;
     }
 }

@@ -20,8 +20,10 @@ bool ConsolePlatform::CanShowBoxes() {
     return false;
 }
 
+// Started detached (by a service or a scheduler) it has none; a console without a window, which
+// GetConsoleWindow cannot tell from none, still has a code page.
 bool ConsolePlatform::SharesConsole() {
-    return true;
+    return ::GetConsoleCP() != 0;
 }
 
 void ConsolePlatform::ShowMessage(const std::wstring& text) {

@@ -23,11 +23,12 @@ struct ProcessInformation {
 struct StartupRecord {
     std::uint32_t flags = 0;
     std::int16_t showWindow = 0;
-    std::array<Handle, 3> standardHandles{};  // input, output, error; null: the console's own
+    std::array<Handle, 3> standardHandles{};  // input, output, error
 };
 
-// One of Vantrel's own standard handles, and whether it leads to a file, a pipe or a device such
-// as NUL rather than to a console or nowhere.
+// One of Vantrel's own standard handles, null unless it is redirected or is its console's, and
+// whether it is redirected: to a file, a pipe or, where Vantrel shares a console, a device such as
+// NUL.
 struct StandardHandle {
     Handle handle = nullptr;
     bool redirected = false;
@@ -129,8 +130,8 @@ class Platform {
 
     // Vantrel's standard input, output and error.
     virtual std::array<StandardHandle, 3> StandardHandles() = 0;
-    // Whether a console program that Vantrel starts shares Vantrel's console: the console build's
-    // own, never the windowed build, which has none.
+    // Whether a console program that Vantrel starts shares Vantrel's console: the console build
+    // while it is attached to one, windowless or not; never the windowed build, which has none.
     virtual bool SharesConsole() = 0;
 
     // True when the process was created; otherwise error receives the system's error code.

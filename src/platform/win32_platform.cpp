@@ -24,20 +24,25 @@ class InheritedHandles {
         if (!storage_.empty()) {
             ::DeleteProcThreadAttributeList(attributes());
         }
-        for (const HANDLE copy : copies_) {
+        for (const HANDLE copy : listed_) {
             ::CloseHandle(copy);
         }
     }
     InheritedHandles(const InheritedHandles&) = delete;
     InheritedHandles& operator=(const InheritedHandles&) = delete;
 
-    // 0, or the error of the step that failed.
+    // 0, or the error of the step that failed. Windows 7's console handles are not kernel handles
+    // (their two low bits are set) and cannot stand in the list: they are passed as they are, and
+    // the console gives them to a program that shares it.
     std::uint32_t Prepare(const std::vector<Handle>& handles) {
         for (const Handle handle : handles) {
-            HANDLE copy = nullptr;
-            if (!::DuplicateHandle(::GetCurrentProcess(), handle, ::GetCurrentProcess(), &copy, 0,
-                                   TRUE, DUPLICATE_SAME_ACCESS)) {
-                return LastError();
+            HANDLE copy = handle;
+            if ((reinterpret_cast<ULONG_PTR>(handle) & 3) != 3) {
+                if (!::DuplicateHandle(::GetCurrentProcess(), handle, ::GetCurrentProcess(), &copy,
+                                       0, TRUE, DUPLICATE_SAME_ACCESS)) {
+                    return LastError();
+                }
+                listed_.push_back(copy);
             }
             copies_.push_back(copy);
         }
@@ -49,16 +54,16 @@ class InheritedHandles {
             return LastError();
         }
         return ErrorUnless(::UpdateProcThreadAttribute(
-            attributes(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, copies_.data(),
-            copies_.size() * sizeof(HANDLE), nullptr, nullptr));
+            attributes(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, listed_.data(),
+            listed_.size() * sizeof(HANDLE), nullptr, nullptr));
     }
 
     LPPROC_THREAD_ATTRIBUTE_LIST attributes() {
         return reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
     }
 
-    // The copy made of `handle`, the original of the copy at the same place in `handles`; null
-    // for any other.
+    // What the program gets for `handle`, the original of the copy at the same place in
+    // `handles`; null for any other.
     HANDLE CopyOf(const std::vector<Handle>& handles, Handle handle) const {
         const auto at = static_cast<std::size_t>(std::find(handles.begin(), handles.end(), handle) -
                                                  handles.begin());
@@ -66,7 +71,8 @@ class InheritedHandles {
     }
 
   private:
-    std::vector<HANDLE> copies_;
+    std::vector<HANDLE> copies_;  // one for each handle passed, in order
+    std::vector<HANDLE> listed_;  // the inheritable copies made, which the list holds
     std::vector<unsigned char> storage_;
 };
 
@@ -150,11 +156,14 @@ std::array<StandardHandle, 3> Win32Platform::StandardHandles() {
         const DWORD type = handle != INVALID_HANDLE_VALUE && handle != nullptr
                                ? ::GetFileType(handle)
                                : FILE_TYPE_UNKNOWN;
-        // A device other than a console, such as NUL, is where the caller sent the stream too.
         DWORD mode = 0;
-        handles[i] = {handle,
-                      type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE ||
-                          (type == FILE_TYPE_CHAR && ::GetConsoleMode(handle, &mode) == FALSE)};
+        const bool console = type == FILE_TYPE_CHAR && ::GetConsoleMode(handle, &mode) != FALSE;
+        // Another device, such as NUL, is where the caller sent the stream too. Only a Vantrel
+        // attached to a console can tell one from a console, which to any other process is a
+        // character device as well.
+        const bool redirected = type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE ||
+                                (type == FILE_TYPE_CHAR && !console && SharesConsole());
+        handles[i] = {redirected || console ? handle : nullptr, redirected};
     }
     return handles;
 }

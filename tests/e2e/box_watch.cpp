@@ -87,6 +87,7 @@ WatchedRun RunAnsweringBoxes(const std::wstring& application, const std::wstring
     startup.dwFlags = (options.showCommand >= 0 ? STARTF_USESHOWWINDOW : 0) |
                       (options.output || options.error ? STARTF_USESTDHANDLES : 0);
     startup.wShowWindow = static_cast<WORD>(options.showCommand);
+    startup.hStdInput = options.input;
     startup.hStdOutput = options.output;
     startup.hStdError = options.error;
     startup.lpDesktop = const_cast<wchar_t*>(options.desktop);
@@ -94,7 +95,8 @@ WatchedRun RunAnsweringBoxes(const std::wstring& application, const std::wstring
     std::wstring line = commandLine;  // creation may write to it
     const ULONGLONG start = ::GetTickCount64();
     const BOOL inherit = (startup.dwFlags & STARTF_USESTDHANDLES) != 0;
-    if (!::CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, inherit, 0, nullptr,
+    if (!::CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, inherit,
+                          options.creationFlags, nullptr,
                           directory.empty() ? nullptr : directory.c_str(), &startup, &created)) {
         run.startError = ::GetLastError();
         return run;

@@ -34,6 +34,8 @@ struct StartOptions {
     void* output = nullptr;
     void* error = nullptr;
     const wchar_t* desktop = nullptr;  // "station\desktop" to start it on; null: this one
+    void* input = nullptr;
+    std::uint32_t creationFlags = 0;  // DETACHED_PROCESS, CREATE_NEW_CONSOLE
 };
 
 // Starts `application` with exactly `commandLine` in `directory` (empty: this process's own),

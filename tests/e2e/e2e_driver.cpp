@@ -73,9 +73,10 @@ constexpr std::uint32_t kNoChild = 0xFFFFFFFF, kAttached = 0, kDetached = DETACH
 // A folder name outside every ANSI code page that holds Greek or CJK, but not both.
 #define OUTSIDE_ANSI L"\u03A9\u03BC\u03AD\u03B3\u03B1-\u6F22\u5B57"
 
-// How vantrel is started; its standard error is always a file, which the checks read. With its
-// output in a file too, it holds an inheritable handle that must not reach the program.
-enum class Start { Plain, OutputInFile, HiddenStation };
+// How vantrel is started; its standard error is a file, which the checks read (InConsole: the
+// console, by cmd /c "... > file" in one of its own). With its output in a file too (and its input,
+// Detached from any console), it holds an inheritable handle that must not reach the program.
+enum class Start { Plain, OutputInFile, HiddenStation, Detached, InConsole };
 
 struct Row {
     const wchar_t* name;
@@ -148,6 +149,12 @@ const Row kRows[] = {
     {L"output in a file reaches it there, and no other handle does", L"/w /p:3 {w}\\probe.exe", L"",
      Message::None, 0, L"\"{w}\\probe.exe\"", kNormal, 0, 0, Timing::Any, 0, 0, Hints::None,
      kNoChild, 0, 0, -1, Start::OutputInFile},
+    {L"cmd /c ... > file: the program keeps the console for its other streams",
+     L"/w /p:3 {w}\\probe.exe", L"", Message::None, 0, L"\"{w}\\probe.exe\"", kNormal, 0, 0,
+     Timing::Any, 0, 0, Hints::None, kNoChild, 0, 0, -1, Start::InConsole},
+    {L"without a console, every handle a file: no console window", L"/w /p:3 {w}\\probe.exe", L"",
+     Message::None, 0, L"\"{w}\\probe.exe\"", kNormal | CREATE_NO_WINDOW, 0, 0, Timing::Any, 0, 0,
+     Hints::None, kNoChild, 0, 0, -1, Start::Detached},
     {L"no box on a window station nobody sees", L"/p:9 x", L"", Message::Priority, 87, nullptr, 0, 0,
      0, Timing::Any, 0, 0, Hints::None, kNoChild, 0, 0, -1, Start::HiddenStation},
     {L"quoted path with spaces", L"/p:3 \"{w}\\Dir With Space\\Probe Tool.exe\" -q", L"",
@@ -525,12 +532,14 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
 
     const std::uintmax_t traceFrom = SizeOf(setup.trace);
     const std::wstring arguments = Replace(row.arguments, L"{w}", work);
-    const std::wstring commandLine =
-        L"\"" + setup.vantrel + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     const fs::path output = setup.work / (L"output-" + std::to_wstring(index) + L".txt");
+    const bool shell = row.start == Start::InConsole, detached = row.start == Start::Detached;
+    const std::wstring commandLine = (shell ? L"cmd.exe /s /c \"\"" : L"\"") + setup.vantrel +
+                                     L"\"" + (arguments.empty() ? L"" : L" " + arguments) +
+                                     (shell ? L" > " + output.wstring() + L"\"" : L"");
     const fs::path error = setup.work / (L"error-" + std::to_wstring(index) + L".txt");
     const modVantrel::KernelHandle errorFile = OpenCapture(error);
-    const bool toFile = row.start == Start::OutputInFile;
+    const bool toFile = row.start == Start::OutputInFile || detached;
     const modVantrel::KernelHandle outputFile =
         toFile ? OpenCapture(output) : modVantrel::KernelHandle();
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
@@ -538,13 +547,16 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
         toFile ? ::CreateEventW(&inheritable, TRUE, TRUE, nullptr) : nullptr);
     const std::wstring heldValue = std::to_wstring(reinterpret_cast<std::uintptr_t>(held.get()));
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_HANDLE", toFile ? heldValue.c_str() : nullptr);
-    const e2e::StartOptions options{
-        row.show, outputFile.get(), errorFile.get(),
+    e2e::StartOptions options{
+        row.show, outputFile.get(), shell ? nullptr : errorFile.get(),
         row.start == Start::HiddenStation ? L"vantrel-e2e\\Default" : nullptr};
+    options.input = detached ? outputFile.get() : nullptr;
+    options.creationFlags = detached ? DETACHED_PROCESS : shell ? CREATE_NEW_CONSOLE : 0;
     const bool kill = row.timing == Timing::EndedWhileWaiting;
     const bool cut = kill || row.timing == Timing::EndedByTimeLimit;
     const e2e::WatchedRun run = e2e::RunAnsweringBoxes(
-        setup.vantrel, commandLine, directory, kill ? kKillAfterMs : kRunLimitMs, {}, options);
+        shell ? L"C:\\windows\\system32\\cmd.exe" : setup.vantrel, commandLine, directory,
+        kill ? kKillAfterMs : kRunLimitMs, {}, options);
     const bool probeDoneAtEnd = fs::exists(done);
     const bool childDoneAtEnd = fs::exists(childDone);
     if (!run.started) {
@@ -609,7 +621,10 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
         }
         const std::vector<std::wstring> lines = ReadRecord(record);
         CheckRecord(lines, row, L"probe", checks);
-        if (row.start == Start::OutputInFile) {
+        // The console build passes its console's own error handle; vantrel.exe passes none.
+        checks.Expect(!shell || (lines.size() > 7 && lines[7] == (setup.console ? L"c" : L"-")),
+                      L"the probe's standard error is not as expected");
+        if (toFile) {
             checks.Expect(ReadBytes(output, 0) == std::string("o\0k\0", 4),
                           L"the probe's output is not in the file");
             checks.Expect(lines.size() > 6 && lines[6] == L"0",
@@ -645,7 +660,8 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     }
     // Read once the probe has ended: its own creation of its child follows vantrel's.
     const std::string trace = ReadBytes(setup.trace, traceFrom);
-    const std::vector<Creation> creations = TracedCreations(trace);
+    std::vector<Creation> creations = TracedCreations(trace);  // after cmd's start of vantrel:
+    creations.erase(creations.begin(), creations.begin() + (shell && !creations.empty() ? 1 : 0));
     const std::size_t calls = row.child == kNoChild ? 1 : 2;
     if (row.attempted == nullptr) {
         checks.Expect(creations.empty(), L"created a process: " +

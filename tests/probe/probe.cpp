@@ -10,6 +10,7 @@
 //   RECORD      file to write (UTF-16LE): command line, working directory, priority class,
 //               affinity mask, the error of starting the child (0: started, or none asked) and
 //               the start-up record's flags and show command, one per line, then HANDLE's line
+//               and "c" when standard error is a console, else "-"
 //   HANDLE      a handle value, in decimal, that the probe must not have inherited: the record's
 //               last line is 1 when it names a signalled object here, else 0; "ok" goes to output
 //   SLEEP_MS    how long to sleep then (default 0)
@@ -87,8 +88,10 @@ void Record(const std::wstring& path, DWORD childError) {
         reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(Number(L"VANTREL_PROBE_HANDLE")));
     const bool leaked =
         inherited != nullptr && ::WaitForSingleObject(inherited, 0) == WAIT_OBJECT_0;
+    DWORD mode = 0;
+    const bool console = ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;
     const std::wstring text = std::wstring(::GetCommandLineW()) + L"\n" + directory + L"\n" +
-                              settings + (leaked ? L"1\n" : L"0\n");
+                              settings + (leaked ? L"1\n" : L"0\n") + (console ? L"c\n" : L"-\n");
     const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
