@@ -23,6 +23,7 @@ struct ReaderCase {
     bool efficiency = false;
     std::optional<std::uint64_t> affinity = std::nullopt;
     std::optional<std::uint32_t> parent = std::nullopt;
+    bool report = false;
 };
 
 void PrintTo(const ReaderCase& c, std::ostream* os) {
@@ -41,6 +42,7 @@ TEST_P(ReaderTest, ReadsRequest) {
     EXPECT_EQ(request.efficiency, c.efficiency);
     EXPECT_EQ(request.affinity, c.affinity);
     EXPECT_EQ(request.parent, c.parent);
+    EXPECT_EQ(request.report, c.report);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -83,10 +85,12 @@ INSTANTIATE_TEST_SUITE_P(
         // Options count before the program path only, in any case; the last "/a:" counts whole.
         ReaderCase{L"/t /e /a:3 /p:2 c:\\a.exe -x", false, 2, L"c:\\a.exe -x", true, true, 3},
         ReaderCase{L"  /T  /E /A:f0 a.exe", false, 0, L"   a.exe ", true, true, 0xF0},
-        ReaderCase{L"/p:3 ping.exe /t /e /a:3 host /w", true, 3, L"ping.exe /t /e /a:3 host "},
+        ReaderCase{L"/p:3 ping.exe /t /e /a:3 /r host /w", true, 3,
+                   L"ping.exe /t /e /a:3 /r host "},
         ReaderCase{L"x /t a.exe", false, 0, L"x /t a.exe "},
         ReaderCase{L"\"\" /t a.exe", false, 0, L"a.exe ", true},
-        ReaderCase{L"/tx /e: /a a.exe", false, 0, L"/tx /e: /a a.exe "},
+        ReaderCase{L"/tx /e: /a /r: a.exe", false, 0, L"/tx /e: /a /r: a.exe "},
+        ReaderCase{L"/R /r a.exe", false, 0, L"a.exe ", false, false, {}, {}, true},
         ReaderCase{L"/a:zz /a:1 a.exe", false, 0, L"a.exe ", false, false, 1},
         ReaderCase{L"/a:1 /a:zz a.exe", false, 0, L"a.exe ", false, false, 0},
         ReaderCase{L"/a: a.exe", false, 0, L"a.exe ", false, false, 0},

@@ -41,13 +41,17 @@ class FakePlatform : public Platform {
     std::set<std::uint32_t> gone;        // ids of processes that can no longer be opened
     std::set<std::uint32_t> outsideJob;  // ids of processes that are not in the job
 
+    RunCost processCost;  // what the program cost
+    RunCost jobCost;      // what its tree cost
+
     std::deque<std::uint32_t> parentWaits;  // the parent's, in order; then still running
     std::uint32_t elevationError = 0;       // what starting elevated answers
 
     // What it saw.
     std::vector<std::string> calls;
     std::vector<std::wstring> messages;
-    std::vector<std::wstring> errors;  // written to standard error
+    std::vector<std::wstring> errors;   // written to standard error
+    std::vector<std::wstring> reports;  // the run's report
     std::vector<std::wstring> lookups;
     std::vector<ProcessCreation> creations;
     std::set<Handle> openHandles;
@@ -79,6 +83,7 @@ class FakePlatform : public Platform {
     void SetBusy(bool busy) override { calls.push_back(busy ? "BusyOn" : "BusyOff"); }
     bool CanShowBoxes() override { return showsBoxes; }
     void WriteError(const std::wstring& text) override { errors.push_back(text); }
+    void WriteReport(const std::wstring& line) override { reports.push_back(line); }
     std::array<StandardHandle, 3> StandardHandles() override { return standardHandles; }
     bool SharesConsole() override { return sharesConsole; }
     [[noreturn]] void Fatal(FatalKind kind) override {
@@ -115,6 +120,10 @@ class FakePlatform : public Platform {
     std::uint32_t ExitCodeOf(Handle process) override {
         calls.push_back("ExitCode(" + Name(process) + ")");
         return exitCode;
+    }
+    RunCost ProcessCost(Handle process) override {
+        calls.push_back("ProcessCost(" + Name(process) + ")");
+        return processCost;
     }
     void CloseHandle(Handle handle) override {
         calls.push_back("Close(" + Name(handle) + ")");
@@ -175,6 +184,10 @@ class FakePlatform : public Platform {
         }
         calls.push_back("JobIsEmpty(" + Name(job) + ")=" + std::to_string(empty));
         return empty;
+    }
+    RunCost JobCost(Handle job) override {
+        calls.push_back("JobCost(" + Name(job) + ")");
+        return jobCost;
     }
     Handle OpenProcessForSettings(std::uint32_t processId) override {
         calls.push_back("Open(" + std::to_string(processId) + ")");

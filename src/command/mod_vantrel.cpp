@@ -5,6 +5,7 @@
 #include "launch/elevation.h"
 #include "launch/launcher.h"
 #include "launch/owned_handle.h"
+#include "launch/run_report.h"
 
 namespace modVantrel {
 namespace {
@@ -21,6 +22,14 @@ constexpr std::wstring_view kUsageLines[] = {
 };
 
 constexpr std::wstring_view kLineEnd = L"\r\n";
+
+// The status of a run whose program was launched.
+int RunStatus(const LaunchOutcome& outcome, bool wait) {
+    if (outcome.parentEnded) {
+        return kExitProcessAborted;
+    }
+    return wait ? static_cast<int>(outcome.exitCode) : 0;
+}
 
 }  // namespace
 
@@ -111,14 +120,16 @@ int Main(Platform& platform) {
         return kExitFileNotFound;
     }
 
-    // The tree is always waited for, so its status is the program's as with "/w".
-    const bool wait = request.wait || request.tree;
+    // The tree is always waited for, so its status is the program's as with "/w"; so is a run to
+    // report on.
+    const bool wait = request.wait || request.tree || request.report;
     launch.path = path;
     launch.arguments = arguments;
     launch.creationFlags = *priorityClass;
     launch.waitMode = wait ? kWaitPolling : kWaitNone;
     launch.showWindow = platform.ShowCommand();
     launch.pollInterval = kPollIntervalMs;
+    launch.report = request.report;
     ProcessInformation processInfo;
     LaunchOutcome outcome = LaunchProgram(platform, launch, processInfo);
     // Only an ordinary run restarts itself elevated; the elevated run has a parent, so a program
@@ -133,10 +144,11 @@ int Main(Platform& platform) {
         ShowUsage(platform, kLaunchMessage);
         return outcome.error != 0 ? static_cast<int>(outcome.error) : 1;  // never report success
     }
-    if (outcome.parentEnded) {
-        return kExitProcessAborted;
+    const int status = RunStatus(outcome, wait);
+    if (request.report) {
+        platform.WriteReport(ReportLine(status, outcome));
     }
-    return wait ? static_cast<int>(outcome.exitCode) : 0;
+    return status;
 }
 
 }  // namespace modVantrel

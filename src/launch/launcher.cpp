@@ -123,6 +123,9 @@ class Tree {
         return platform_.JobIsEmpty(job_.get());
     }
 
+    // What every process of the tree has cost, read while the job is still open.
+    RunCost Cost() { return platform_.JobCost(job_.get()); }
+
   private:
     // What every member gets; efficiency mode is a hint whose refusal changes nothing.
     std::uint32_t Settle(Handle process) {
@@ -235,7 +238,14 @@ LaunchOutcome LaunchProgram(Platform& platform, const LaunchRequest& request,
         return outcome;
     }
     outcome.created = 1;
+    // Both clock readings and the query only with a report, so that a run without one is as fast
+    // as ever.
+    const std::uint64_t letRun = request.report ? platform.MonotonicMicroseconds() : 0;
     Wait(platform, processInfo.process, request, controls.tree ? &tree : nullptr, outcome);
+    if (request.report) {
+        outcome.elapsedMicroseconds = platform.MonotonicMicroseconds() - letRun;
+        outcome.cost = controls.tree ? tree.Cost() : platform.ProcessCost(processInfo.process);
+    }
     return outcome;
 }
 

@@ -27,10 +27,16 @@ struct ProcessControls {
 };
 
 struct LaunchOutcome {
-    std::int32_t created = 0;    // nonzero when the program was created and set up and runs
-    std::uint32_t error = 0;     // the system's error code of the creation or set-up that failed
-    std::uint32_t exitCode = 0;  // the program's exit code when the wait saw its end
-    bool parentEnded = false;    // the wait stopped because the request's parent had ended
+    std::int32_t created = 0;     // nonzero when the program was created and set up and runs
+    std::uint32_t error = 0;      // the system's error code of the creation or set-up that failed
+    std::uint32_t exitCode = 0;   // the program's exit code when the wait saw its end
+    bool parentEnded = false;     // the wait stopped because the request's parent had ended
+    bool timedOut = false;        // the time limit ended the tree
+    bool memoryLimitHit = false;  // the job's port reported the memory limit at least once
+    // With the request's report: microseconds from the moment the program was let run to the
+    // moment the wait ended, and what the program, or its tree, cost by then.
+    std::uint64_t elapsedMicroseconds = 0;
+    RunCost cost;
 };
 
 // Everything one launch is given.
@@ -48,6 +54,7 @@ struct LaunchRequest {
     // A process whose end ends a polling or tree wait (the tree then ends with the job); none when
     // null. The caller owns it.
     Handle parent = nullptr;
+    bool report = false;  // time the run and take its cost before the handles close
 };
 
 // Creates the process as `request` says, applies its controls, waits per its wait mode, and

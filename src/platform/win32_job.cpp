@@ -11,6 +11,11 @@ namespace {
 static_assert(kJobNewProcess == JOB_OBJECT_MSG_NEW_PROCESS);
 static_assert(kJobActiveProcessZero == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO);
 
+template <typename Record>
+bool QueryJob(HANDLE job, JOBOBJECTINFOCLASS kind, Record& record) {
+    return ::QueryInformationJobObject(job, kind, &record, sizeof record, nullptr) != FALSE;
+}
+
 }  // namespace
 
 std::uint32_t Win32Platform::CreateTreeJob(Handle& job, Handle& port) {
@@ -68,6 +73,29 @@ bool Win32Platform::JobIsEmpty(Handle job) {
     return ::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
                                        sizeof accounting, nullptr) != FALSE &&
            accounting.ActiveProcesses == 0;
+}
+
+RunCost Win32Platform::JobCost(Handle job) {
+    RunCost cost;
+    JOBOBJECT_BASIC_AND_IO_ACCOUNTING_INFORMATION accounting{};
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION& basic = accounting.BasicInfo;
+    const bool withIo = QueryJob(job, JobObjectBasicAndIoAccountingInformation, accounting);
+    if (withIo) {
+        cost.bytesRead = accounting.IoInfo.ReadTransferCount;
+        cost.bytesWritten = accounting.IoInfo.WriteTransferCount;
+    }
+    // Where the combined query is refused (Wine refuses it), the basic one still gives the times
+    // and the count.
+    if (withIo || QueryJob(job, JobObjectBasicAccountingInformation, basic)) {
+        cost.userTime = static_cast<std::uint64_t>(basic.TotalUserTime.QuadPart);
+        cost.kernelTime = static_cast<std::uint64_t>(basic.TotalKernelTime.QuadPart);
+        cost.processes = basic.TotalProcesses;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    if (QueryJob(job, JobObjectExtendedLimitInformation, limits)) {
+        cost.peakCommit = limits.PeakJobMemoryUsed;
+    }
+    return cost;
 }
 
 Handle Win32Platform::OpenProcessForSettings(std::uint32_t processId) {
