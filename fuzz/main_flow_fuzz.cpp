@@ -145,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string failing = script.failing != nullptr ? script.failing : "";
     const bool setUpFails = setUp && ((failing == "SetAffinity" && model.affinityText) ||
                                       (failing == "Assign" && model.tree) || failing == "Resume");
-    const bool waits = model.wait || model.tree;
+    const bool waits = model.wait || model.tree || model.report;
 
     // Every run ends in one launch or in exactly one usage box, never both.
     const bool created = !fake.creations.empty() && script.startSucceeds;
@@ -239,6 +239,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
+    Check(fake.reports.size() == (launched && model.report ? 1U : 0U),
+          "one report with /r after a launch, and none otherwise");
     // Every handle that creation returned is closed, each once.
     Check(fake.openHandles.empty(), "every handle that creation returned is closed");
     const std::size_t closes = created ? 1 : 0;

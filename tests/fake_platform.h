@@ -41,21 +41,19 @@ class FakePlatform : public Platform {
     std::set<std::uint32_t> gone;        // ids of processes that can no longer be opened
     std::set<std::uint32_t> outsideJob;  // ids of processes that are not in the job
 
-    RunCost processCost;  // what the program cost
-    RunCost jobCost;      // what its tree cost
-
+    RunCost processCost, jobCost;  // what the program and its tree cost, while their handles live
     std::deque<std::uint32_t> parentWaits;  // the parent's, in order; then still running
     std::uint32_t elevationError = 0;       // what starting elevated answers
 
     // What it saw.
     std::vector<std::string> calls;
     std::vector<std::wstring> messages;
-    std::vector<std::wstring> errors;   // written to standard error
-    std::vector<std::wstring> reports;  // the run's report
+    std::vector<std::wstring> errors;  // written to standard error
     std::vector<std::wstring> lookups;
     std::vector<ProcessCreation> creations;
     std::set<Handle> openHandles;
     std::vector<ElevatedStart> elevatedStarts;
+    std::vector<std::wstring> reports;  // the run's report
 
     static inline Handle const kProcess = reinterpret_cast<Handle>(0x1000);
     static inline Handle const kThread = reinterpret_cast<Handle>(0x2000);
@@ -122,8 +120,10 @@ class FakePlatform : public Platform {
         return exitCode;
     }
     RunCost ProcessCost(Handle process) override {
-        calls.push_back("ProcessCost(" + Name(process) + ")");
-        return processCost;
+        return openHandles.count(process) != 0 ? processCost : RunCost{};
+    }
+    RunCost JobCost(Handle job) override {
+        return openHandles.count(job) != 0 ? jobCost : RunCost{};
     }
     void CloseHandle(Handle handle) override {
         calls.push_back("Close(" + Name(handle) + ")");
@@ -184,10 +184,6 @@ class FakePlatform : public Platform {
         }
         calls.push_back("JobIsEmpty(" + Name(job) + ")=" + std::to_string(empty));
         return empty;
-    }
-    RunCost JobCost(Handle job) override {
-        calls.push_back("JobCost(" + Name(job) + ")");
-        return jobCost;
     }
     Handle OpenProcessForSettings(std::uint32_t processId) override {
         calls.push_back("Open(" + std::to_string(processId) + ")");
