@@ -66,9 +66,9 @@ struct ProcessCreation {
     StartupRecord startup;
 };
 
-// What a run cost, from one accounting query of the system: of the program, or of every process
-// that ran in its job. Times in units of 100 ns, sizes in bytes; a figure the system did not give
-// is absent.
+// What a run cost, as one platform call gathers it from the system's accounts: of the program, or
+// of every process that ran in its job. Times in units of 100 ns, sizes in bytes; a figure the
+// system did not give is absent.
 struct RunCost {
     std::optional<std::uint64_t> userTime;
     std::optional<std::uint64_t> kernelTime;

@@ -31,8 +31,8 @@ void WindowedPlatform::ShowMessage(const std::wstring& text) {
     ::MessageBoxW(nullptr, text.c_str(), kCaption, MB_OK | MB_SETFOREGROUND);
 }
 
-// Only to a file or a pipe: a console, if vantrel.exe was handed one, is not its own to write to,
-// and the report never holds up a run with a box.
+// Only to a file or a pipe, where logs and scripts asked for it: vantrel.exe has no console of its
+// own, and a box would hold up the unattended runs that want the report.
 void WindowedPlatform::WriteReport(const std::wstring& line) {
     const DWORD type = ::GetFileType(::GetStdHandle(STD_ERROR_HANDLE));
     if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) {
