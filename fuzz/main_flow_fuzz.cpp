@@ -152,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string failing = script.failing != nullptr ? script.failing : "";
     const bool setUpFails = setUp && ((failing == "SetAffinity" && model.affinityText) ||
                                       (failing == "Assign" && tree) || failing == "Resume");
-    const bool waits = model.wait || tree;
+    const bool waits = model.wait || tree || model.report;
     // The time limit cuts the tree's wait after that many 1000 ms steps on the fake's clock; the
     // ended job is then waited for until it reads empty, at most 5 steps.
     const bool timedOut = seconds != 0 && seconds <= static_cast<std::uint32_t>(script.timeouts);
@@ -257,6 +257,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
+    Check(fake.reports.size() == (launched && model.report ? 1U : 0U),
+          "one report with /r after a launch, and none otherwise");
     // Every handle that creation returned is closed, each once.
     Check(fake.openHandles.empty(), "every handle that creation returned is closed");
     const std::size_t closes = created ? 1 : 0;

@@ -54,6 +54,7 @@ struct ModelRequest {
     std::vector<ModelToken> tokens;
     bool tree = false;
     bool efficiency = false;
+    bool report = false;
     std::optional<std::wstring> affinityText;   // after "/a:" in the last such token
     std::optional<std::wstring> parentText;     // after "/parent:" in the last such token
     std::optional<std::wstring> limitTexts[3];  // after "/time:", "/cpu:" and "/mem:" likewise
@@ -140,6 +141,9 @@ inline ModelRequest ModelParse(const std::wstring& text) {
             token.isSwitch = true;
         } else if (OnlySpaces(model.collected) && n == 2 && t[0] == L'/' && IsLetter(t[1], 'e')) {
             model.efficiency = true;
+            token.isSwitch = true;
+        } else if (OnlySpaces(model.collected) && n == 2 && t[0] == L'/' && IsLetter(t[1], 'r')) {
+            model.report = true;
             token.isSwitch = true;
         } else if (OnlySpaces(model.collected) && n >= 3 && t[0] == L'/' && IsLetter(t[1], 'a') &&
                    t[2] == L':') {

@@ -19,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(request.pathEnd == model.pathEnd, "the path ends at its quote or its first .exe");
     Check(request.tree == model.tree && request.efficiency == model.efficiency,
           "/t and /e are taken before the program path only");
+    Check(request.report == model.report, "/r is taken before the program path only");
     Check(request.affinity.has_value() == model.affinityText.has_value(),
           "an /a: token before the program path is taken");
     if (model.affinityText) {

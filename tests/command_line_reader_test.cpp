@@ -23,6 +23,7 @@ struct ReaderCase {
     bool efficiency = false;
     std::optional<std::uint64_t> affinity = std::nullopt;
     std::optional<std::uint32_t> parent = std::nullopt;
+    bool report = false;
 };
 
 void PrintTo(const ReaderCase& c, std::ostream* os) {
@@ -44,6 +45,7 @@ TEST_P(ReaderTest, ReadsRequest) {
     EXPECT_EQ(request.efficiency, c.efficiency);
     EXPECT_EQ(request.affinity, c.affinity);
     EXPECT_EQ(request.parent, c.parent);
+    EXPECT_EQ(request.report, c.report);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -93,6 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{L"x /t a.exe", false, 0, L"x /t a.exe "},
         ReaderCase{L"\"\" /t a.exe", false, 0, L"a.exe ", true},
         ReaderCase{L"/tx /e: /a a.exe", false, 0, L"/tx /e: /a a.exe "},
+        ReaderCase{L"/R /r a.exe /r", false, 0, L"a.exe /r", false, false, {}, {}, true},
         ReaderCase{L"/a:zz /a:1 a.exe", false, 0, L"a.exe ", false, false, 1},
         ReaderCase{L"/a:1 /a:zz a.exe", false, 0, L"a.exe ", false, false, 0},
         ReaderCase{L"/a: a.exe", false, 0, L"a.exe ", false, false, 0},

@@ -41,6 +41,7 @@ class FakePlatform : public Platform {
     std::set<std::uint32_t> gone;        // ids of processes that can no longer be opened
     std::set<std::uint32_t> outsideJob;  // ids of processes that are not in the job
 
+    RunCost processCost, jobCost;  // what the program and its tree cost, while their handles live
     std::deque<std::uint32_t> parentWaits;  // the parent's, in order; then still running
     std::uint32_t elevationError = 0;       // what starting elevated answers
     std::uint32_t allowWaitError = 0;       // what the administrators' entry answers
@@ -55,6 +56,7 @@ class FakePlatform : public Platform {
     std::vector<ProcessCreation> creations;
     std::set<Handle> openHandles;
     std::vector<ElevatedStart> elevatedStarts;
+    std::vector<std::wstring> reports;  // the run's report
 
     static inline Handle const kProcess = reinterpret_cast<Handle>(0x1000);
     static inline Handle const kThread = reinterpret_cast<Handle>(0x2000);
@@ -83,6 +85,7 @@ class FakePlatform : public Platform {
     void SetBusy(bool busy) override { calls.push_back(busy ? "BusyOn" : "BusyOff"); }
     bool CanShowBoxes() override { return showsBoxes; }
     void WriteError(const std::wstring& text) override { errors.push_back(text); }
+    void WriteReport(const std::wstring& line) override { reports.push_back(line); }
     std::array<StandardHandle, 3> StandardHandles() override { return standardHandles; }
     bool SharesConsole() override { return sharesConsole; }
     [[noreturn]] void Fatal(FatalKind kind) override {
@@ -120,6 +123,12 @@ class FakePlatform : public Platform {
     std::uint32_t ExitCodeOf(Handle process) override {
         calls.push_back("ExitCode(" + Name(process) + ")");
         return exitCode;
+    }
+    RunCost ProcessCost(Handle process) override {
+        return openHandles.count(process) != 0 ? processCost : RunCost{};
+    }
+    RunCost JobCost(Handle job) override {
+        return openHandles.count(job) != 0 ? jobCost : RunCost{};
     }
     void CloseHandle(Handle handle) override {
         calls.push_back("Close(" + Name(handle) + ")");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fake_platform.h"
+#include "launch/run_report.h"
 
 namespace modVantrel {
 namespace {
@@ -336,6 +337,37 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
         EXPECT_EQ(outcome.memoryLimitHit, c.memoryLimitHit) << c.name;
         EXPECT_EQ(outcome.timedOut, c.timeLimitMs != 0) << c.name;
         EXPECT_TRUE(launch.platform.openHandles.empty()) << c.name;
+    }
+}
+
+TEST(LauncherTest, ReportLineGivesTheFiguresInOrder) {
+    constexpr std::uint64_t kMiB = 1 << 20, kMost = ~std::uint64_t{0};
+    const struct {
+        int status;
+        std::uint64_t elapsedMicroseconds;
+        RunCost cost;  // times in 100 ns
+        int limits;    // 1: the time limit ended the tree; 2: the memory limit was reached
+        const wchar_t* line;
+    } cases[] = {
+        // clang-format off
+        {0, 12480000, {379000000, 21000000, 14, 12405 * kMiB / 10, 350 * kMiB, 120 * kMiB}, 0,
+         L"status=0 elapsed=12.480s user=37.900s kernel=2.100s processes=14 peak-commit=1240.5MiB read=350.0MiB written=120.0MiB"},
+        // Halves round up, in milliseconds and in tenths of a MiB (52428.8 bytes).
+        {-1073741819, 1500, {4999, 5000, 1, 52428, 52429, kMiB - 1}, 2,
+         L"status=-1073741819 elapsed=0.002s user=0.000s kernel=0.001s processes=1 peak-commit=0.0MiB read=0.1MiB written=1.0MiB limit=memory"},
+        {1, kMost, {kMost, 0, kMost, kMost, 0, 0}, 0,
+         L"status=1 elapsed=18446744073709.552s user=1844674407370.955s kernel=0.000s processes=18446744073709551615 peak-commit=17592186044416.0MiB read=0.0MiB written=0.0MiB"},
+        // Figures the system did not give; the time limit is named before the memory limit.
+        {1460, 999, {}, 3, L"status=1460 elapsed=0.001s user=- kernel=- processes=- peak-commit=- read=- written=- limit=time"},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        LaunchOutcome outcome;
+        outcome.elapsedMicroseconds = c.elapsedMicroseconds;
+        outcome.cost = c.cost;
+        outcome.timedOut = (c.limits & 1) != 0;
+        outcome.memoryLimitHit = (c.limits & 2) != 0;
+        EXPECT_EQ(ReportLine(c.status, outcome), L"vantrel: " + std::wstring(c.line) + L"\r\n");
     }
 }
 

@@ -32,6 +32,7 @@ struct FlowCase {
     bool showsBoxes = true;
     std::uint32_t allowWaitError = 0;  // the administrators' entry is refused with it
     std::uint32_t parentEnd = 0;       // what the parent's wait answers once it is not running
+    const wchar_t* report = nullptr;   // how the report begins after "vantrel: "; none when null
 };
 
 void PrintTo(const FlowCase& c, std::ostream* os) {
@@ -59,6 +60,8 @@ TEST_P(FlowTest, ShowsOrLaunches) {
     platform.jobMessages = {{kWaitTimeout, {}}};
     platform.jobEmpty = {false};
     platform.parentWaits = {kWaitTimeout, c.parentEnd};
+    platform.processCost.userTime = 15000000;
+    platform.jobCost.userTime = 90000000;
 
     EXPECT_EQ(Main(platform), c.exitStatus);
 
@@ -87,6 +90,10 @@ TEST_P(FlowTest, ShowsOrLaunches) {
                   "AllowWait");
     }
     EXPECT_TRUE(platform.openHandles.empty());
+    ASSERT_EQ(platform.reports.size(), c.report != nullptr ? 1u : 0u);
+    EXPECT_TRUE(c.report == nullptr ||
+                platform.reports[0].rfind(L"vantrel: " + std::wstring(c.report), 0) == 0)
+        << ::testing::PrintToString(platform.reports);
 }
 
 const wchar_t* const kPriority = expected::kPriorityMessage.data();
@@ -218,6 +225,12 @@ INSTANTIATE_TEST_SUITE_P(
         // A refused entry for the administrators; no visible desktop; a parent whose wait fails.
         FlowCase{L"/p:3 c:\\missing.exe", {}, kNoFile, 2, nullptr, nullptr, 0, 0xFF, 0, 0, kNoShowWindow, false},
         FlowCase{L"/w /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 0, 0, kNoShowWindow, true, 0, 0xFFFFFFFF},
+        // "/r": a report after a launch, cut short or not; none after a failed one or a restart.
+        FlowCase{L"/r /p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=42 elapsed=1.000s user=1.500s "},
+        FlowCase{L"/R /t /p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=42 elapsed=1.000s user=9.000s "},
+        FlowCase{L"/r /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1067 elapsed=1.000s user=1.500s "},
+        FlowCase{L"/r /p:3 a.exe", {L"a.exe"}, kLaunch, 193, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 193},
+        FlowCase{L"/r /p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740},
         // clang-format on
         // After the path they are the program's arguments.
         FlowCase{L"/p:3 a.exe /t /a:zz /e",

@@ -142,6 +142,8 @@ bool ClassifyOption(std::wstring_view token, CommandLineRequest& request) {
         request.tree = true;
     } else if (EqualsIgnoringCase(token, L"/e")) {
         request.efficiency = true;
+    } else if (EqualsIgnoringCase(token, L"/r")) {
+        request.report = true;
     } else if (StartsWithIgnoringCase(token, L"/a:")) {
         request.affinity = ReadAffinityMask(token.substr(3));
     } else if (StartsWithIgnoringCase(token, L"/parent:")) {

@@ -20,6 +20,7 @@ struct CommandLineRequest {
     // Options that count only before the program path.
     bool tree = false;        // "/t": settings and wait over the whole process tree
     bool efficiency = false;  // "/e": efficiency mode
+    bool report = false;      // "/r": a wait, then a line on standard error of what the run cost
     // The mask of the last "/a:" token, 0 when its text is not a mask; none without such a token.
     std::optional<std::uint64_t> affinity;
     // The process id of the last "/parent:" token, 0 when its text is not one; none without such

@@ -5,6 +5,7 @@
 #include "launch/elevation.h"
 #include "launch/launcher.h"
 #include "launch/owned_handle.h"
+#include "launch/run_report.h"
 
 namespace modVantrel {
 namespace {
@@ -145,14 +146,16 @@ int Main(Platform& platform) {
         return kExitFileNotFound;
     }
 
-    // The tree is always waited for, so its status is the program's as with "/w".
-    const bool wait = request.wait || launch.controls.tree;
+    // The tree is always waited for, so its status is the program's as with "/w"; so is a run to
+    // report on.
+    const bool wait = request.wait || launch.controls.tree || request.report;
     launch.path = path;
     launch.arguments = arguments;
     launch.creationFlags = *priorityClass;
     launch.waitMode = wait ? kWaitPolling : kWaitNone;
     launch.showWindow = platform.ShowCommand();
     launch.pollInterval = kPollIntervalMs;
+    launch.report = request.report;
     ProcessInformation processInfo;
     LaunchOutcome outcome = LaunchProgram(platform, launch, processInfo);
     // Only an ordinary run restarts itself elevated; the elevated run has a parent, so a program
@@ -167,7 +170,11 @@ int Main(Platform& platform) {
         ShowUsage(platform, kLaunchMessage);
         return outcome.error != 0 ? static_cast<int>(outcome.error) : 1;  // never report success
     }
-    return StatusOf(outcome, wait);
+    const int status = StatusOf(outcome, wait);
+    if (request.report) {
+        platform.WriteReport(ReportLine(status, outcome));
+    }
+    return status;
 }
 
 }  // namespace modVantrel

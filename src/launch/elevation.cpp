@@ -2,24 +2,11 @@
 
 #include <string>
 
+#include "command/text.h"
 #include "launch/owned_handle.h"
 #include "launch/poll_until.h"
 
 namespace modVantrel {
-namespace {
-
-// The decimal digits of a number; by hand, since std::to_wstring would bring a formatted-print
-// runtime of some 25 KB into the MinGW build.
-std::wstring Decimal(std::uint32_t value) {
-    std::wstring digits;
-    do {
-        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + value % 10));
-        value /= 10;
-    } while (value != 0);
-    return digits;
-}
-
-}  // namespace
 
 LaunchOutcome RunElevated(Platform& platform, std::wstring_view commandText,
                           std::int32_t showWindow, std::uint32_t pollInterval) {

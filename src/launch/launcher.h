@@ -39,6 +39,10 @@ struct LaunchOutcome {
     bool parentEnded = false;     // the wait stopped because the request's parent had ended
     bool timedOut = false;        // the time limit ended the tree
     bool memoryLimitHit = false;  // the job's port reported the memory limit at least once
+    // With the request's report: microseconds from the moment the program was let run to the
+    // moment the wait ended, and what the program, or its tree, cost by then.
+    std::uint64_t elapsedMicroseconds = 0;
+    RunCost cost;
 };
 
 // Everything one launch is given.
@@ -56,6 +60,7 @@ struct LaunchRequest {
     // A process whose end ends a polling or tree wait (the tree then ends with the job); none when
     // null. The caller owns it.
     Handle parent = nullptr;
+    bool report = false;  // time the run and take its cost before the handles close
 };
 
 // How long the tree may take to empty once the time limit has ended it.

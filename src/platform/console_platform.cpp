@@ -30,6 +30,11 @@ void ConsolePlatform::ShowMessage(const std::wstring& text) {
     WriteError(text);
 }
 
+// Wherever standard error leads: the console, a file or a pipe.
+void ConsolePlatform::WriteReport(const std::wstring& line) {
+    WriteError(line);
+}
+
 void ConsolePlatform::PumpMessages() {}  // no window, so no messages
 
 // Input idleness is a window's; the console build has no window code to wait with.

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,18 @@ struct ProcessCreation {
     StartupRecord startup;
 };
 
+// What a run cost, as one platform call gathers it from the system's accounts: of the program, or
+// of every process that ran in its job. Times in units of 100 ns, sizes in bytes; a figure the
+// system did not give is absent.
+struct RunCost {
+    std::optional<std::uint64_t> userTime;
+    std::optional<std::uint64_t> kernelTime;
+    std::optional<std::uint64_t> processes;
+    std::optional<std::uint64_t> peakCommit;
+    std::optional<std::uint64_t> bytesRead;
+    std::optional<std::uint64_t> bytesWritten;
+};
+
 enum class FatalKind { Overflow, OutOfMemory };
 
 // ERROR_ELEVATION_REQUIRED: the program's manifest asks for administrator rights.
@@ -117,6 +130,9 @@ class Platform {
     virtual void ShowMessage(const std::wstring& text) = 0;
     // The text on standard error, when that leads to a console, a file or a pipe.
     virtual void WriteError(const std::wstring& text) = 0;
+    // The run's report on standard error: the console build's wherever it leads, the windowed
+    // build's only where it leads to a file or a pipe; never in a box.
+    virtual void WriteReport(const std::wstring& line) = 0;
     // Name of the first ordinary file matching the pattern (wildcards * and ?); empty when
     // nothing matches or the lookup fails. Hidden files, system files and directories never match.
     virtual std::wstring LookupFile(const std::wstring& pattern) = 0;
@@ -140,6 +156,8 @@ class Platform {
     virtual std::uint32_t WaitForProcess(Handle process, std::uint32_t milliseconds) = 0;
     virtual void WaitForInputIdle(Handle process) = 0;
     virtual std::uint32_t ExitCodeOf(Handle process) = 0;
+    // What the process has cost so far; it must not have been closed.
+    virtual RunCost ProcessCost(Handle process) = 0;
     virtual void CloseHandle(Handle handle) = 0;
 
     // Microseconds on a clock that only runs forward, for deadlines and durations.
@@ -169,6 +187,8 @@ class Platform {
                                             JobMessage& message) = 0;
     // True only when the job's count of active processes reads 0.
     virtual bool JobIsEmpty(Handle job) = 0;
+    // What every process that ran in the job has cost, ended ones included, and the job's peak.
+    virtual RunCost JobCost(Handle job) = 0;
     // A process by id, open for reading and changing its settings; null when it has ended or may
     // not be opened. The caller closes it.
     virtual Handle OpenProcessForSettings(std::uint32_t processId) = 0;

@@ -21,6 +21,11 @@ static_assert(kErrorTimeout == ERROR_TIMEOUT);
 static_assert(kCreateBreakawayFromJob == CREATE_BREAKAWAY_FROM_JOB);
 static_assert(kErrorAccessDenied == ERROR_ACCESS_DENIED);
 
+template <typename Record>
+bool QueryJob(HANDLE job, JOBOBJECTINFOCLASS kind, Record& record) {
+    return ::QueryInformationJobObject(job, kind, &record, sizeof record, nullptr) != FALSE;
+}
+
 }  // namespace
 
 std::uint32_t Win32Platform::CreateTreeJob(const JobLimits& limits, Handle& job, Handle& port) {
@@ -92,6 +97,29 @@ bool Win32Platform::JobIsEmpty(Handle job) {
     return ::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
                                        sizeof accounting, nullptr) != FALSE &&
            accounting.ActiveProcesses == 0;
+}
+
+RunCost Win32Platform::JobCost(Handle job) {
+    RunCost cost;
+    JOBOBJECT_BASIC_AND_IO_ACCOUNTING_INFORMATION accounting{};
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION& basic = accounting.BasicInfo;
+    const bool withIo = QueryJob(job, JobObjectBasicAndIoAccountingInformation, accounting);
+    if (withIo) {
+        cost.bytesRead = accounting.IoInfo.ReadTransferCount;
+        cost.bytesWritten = accounting.IoInfo.WriteTransferCount;
+    }
+    // Where the combined query is refused (Wine refuses it), the basic one still gives the times
+    // and the count.
+    if (withIo || QueryJob(job, JobObjectBasicAccountingInformation, basic)) {
+        cost.userTime = static_cast<std::uint64_t>(basic.TotalUserTime.QuadPart);
+        cost.kernelTime = static_cast<std::uint64_t>(basic.TotalKernelTime.QuadPart);
+        cost.processes = basic.TotalProcesses;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    if (QueryJob(job, JobObjectExtendedLimitInformation, limits)) {
+        cost.peakCommit = limits.PeakJobMemoryUsed;
+    }
+    return cost;
 }
 
 Handle Win32Platform::OpenProcessForSettings(std::uint32_t processId) {

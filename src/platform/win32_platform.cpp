@@ -1,6 +1,9 @@
 #include "platform/win32_platform.h"
 
 #include <windows.h>
+// After windows.h: for Windows 7 and later it names the memory query that kernel32 exports, so
+// that no psapi.dll is imported.
+#include <psapi.h>
 
 #include <algorithm>
 #include <new>
@@ -80,6 +83,11 @@ bool IsOrdinaryFile(const WIN32_FIND_DATAW& data) {
     constexpr DWORD kSkipped =
         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     return (data.dwFileAttributes & kSkipped) == 0;
+}
+
+// A span of time in the system's units of 100 ns.
+std::uint64_t Ticks(const FILETIME& time) {
+    return std::uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime;
 }
 
 // The portable code's copies of the Windows values.
@@ -231,6 +239,29 @@ std::uint32_t Win32Platform::WaitForProcess(Handle process, std::uint32_t millis
 std::uint32_t Win32Platform::ExitCodeOf(Handle process) {
     DWORD code = 0;
     return ::GetExitCodeProcess(process, &code) ? code : ::GetLastError();
+}
+
+RunCost Win32Platform::ProcessCost(Handle process) {
+    RunCost cost;
+    cost.processes = 1;
+    FILETIME created{};
+    FILETIME exited{};
+    FILETIME kernel{};
+    FILETIME user{};
+    if (::GetProcessTimes(process, &created, &exited, &kernel, &user)) {
+        cost.userTime = Ticks(user);
+        cost.kernelTime = Ticks(kernel);
+    }
+    PROCESS_MEMORY_COUNTERS memory{};
+    if (::GetProcessMemoryInfo(process, &memory, sizeof memory)) {
+        cost.peakCommit = memory.PeakPagefileUsage;  // the peak of its private committed memory
+    }
+    IO_COUNTERS io{};
+    if (::GetProcessIoCounters(process, &io)) {
+        cost.bytesRead = io.ReadTransferCount;
+        cost.bytesWritten = io.WriteTransferCount;
+    }
+    return cost;
 }
 
 void Win32Platform::CloseHandle(Handle handle) {

@@ -18,6 +18,7 @@ class Win32Platform : public Platform {
                       std::uint32_t& error) override;
     std::uint32_t WaitForProcess(Handle process, std::uint32_t milliseconds) override;
     std::uint32_t ExitCodeOf(Handle process) override;
+    RunCost ProcessCost(Handle process) override;
     void CloseHandle(Handle handle) override;
     std::uint64_t MonotonicMicroseconds() override;
     std::uint64_t SystemAffinityMask() override;
@@ -33,6 +34,7 @@ class Win32Platform : public Platform {
     std::uint32_t WaitForJobMessage(Handle port, std::uint32_t milliseconds,
                                     JobMessage& message) override;
     bool JobIsEmpty(Handle job) override;
+    RunCost JobCost(Handle job) override;
     Handle OpenProcessForSettings(std::uint32_t processId) override;
     bool IsProcessInJob(Handle process, Handle job) override;
     bool JobsNest() override;

@@ -31,6 +31,15 @@ void WindowedPlatform::ShowMessage(const std::wstring& text) {
     ::MessageBoxW(nullptr, text.c_str(), kCaption, MB_OK | MB_SETFOREGROUND);
 }
 
+// Only to a file or a pipe, where logs and scripts asked for it: vantrel.exe has no console of its
+// own, and a box would hold up the unattended runs that want the report.
+void WindowedPlatform::WriteReport(const std::wstring& line) {
+    const DWORD type = ::GetFileType(::GetStdHandle(STD_ERROR_HANDLE));
+    if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) {
+        WriteError(line);
+    }
+}
+
 void WindowedPlatform::PumpMessages() {
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,7 @@ struct Row {
     std::uint32_t childExit = 0;
     int show = -1;  // the show command vantrel is started with, which the program must get
     Start start = Start::Plain;
+    std::uint32_t reported = 0;  // with /r: the processes its line on standard error counts
 };
 
 // clang-format off
@@ -267,6 +269,13 @@ const Row kRows[] = {
     {L"options in any case", L"/T /A:2 /E /p:4 {w}\\probe.exe", L"", Message::None, 0,
      L"\"{w}\\probe.exe\"", kSuspended | kAboveNormal, 2000, 0, Timing::EndsAfterProbe,
      kAboveNormal, 2, Hints::Some},
+    // /r waits. The tree's count takes in the child that ended first, and no console host here.
+    {L"/r: waits, then reports on the program", L"/r /p:3 {w}\\probe.exe", L"", Message::None, 4,
+     L"\"{w}\\probe.exe\"", kNormal, 1500, 4, Timing::EndsAfterProbe, 0, 0, Hints::None, kNoChild,
+     0, 0, -1, Start::Plain, 1},
+    {L"/R /t: reports on the whole tree", L"/R /t /p:3 {w}\\probe.exe", L"", Message::None, 6,
+     L"\"{w}\\probe.exe\"", kSuspended | kNormal, 2000, 6, Timing::EndsAfterProbe, 0, 0,
+     Hints::None, kDetached, 0, 0, -1, Start::Plain, 2},
 };
 // clang-format on
 
@@ -491,6 +500,24 @@ void CheckRecord(const std::vector<std::wstring>& lines, const Row& row, const s
                   L"the probe's start-up flags and show command, not " + startup);
 }
 
+// The report's shape, and the figures Wine gives honestly (its processor times, peaks and I/O read
+// 0 or are refused): the status, the time the program ran at least, and the processes.
+void CheckReport(const std::string& written, const Row& row, std::uint32_t status,
+                 e2e::Checks& checks) {
+    static const std::regex kShape(
+        "vantrel: status=(-?[0-9]+) elapsed=([0-9]+\\.[0-9]{3})s user=([0-9]+\\.[0-9]{3}s|-) "
+        "kernel=([0-9]+\\.[0-9]{3}s|-) processes=([0-9]+|-) peak-commit=([0-9]+\\.[0-9]MiB|-) "
+        "read=([0-9]+\\.[0-9]MiB|-) written=([0-9]+\\.[0-9]MiB|-)\r\n");
+    std::smatch fields;
+    const bool shaped = std::regex_match(written, fields, kShape);
+    const double ms = shaped ? std::stod(fields[2]) * 1000 : 0;
+    const double least = row.probeSleepMs + (row.child == kNoChild ? 0 : kChildStartAfterMs);
+    checks.Expect(
+        shaped && fields[1] == std::to_string(static_cast<std::int32_t>(status)) &&
+            fields[5] == std::to_string(row.reported) && ms >= least && ms <= least + kSoonAfterMs,
+        L"report \"" + e2e::Visible(std::wstring(written.begin(), written.end())) + L"\"");
+}
+
 struct Setup {
     std::wstring vantrel;
     fs::path trace;
@@ -577,7 +604,7 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
             ? L""
             : std::wstring(MessageText(row.message)) + std::wstring(expected::kUsageAfterMessage);
     checks.Expect(
-        written == std::string(text.begin(), text.end()),
+        row.reported != 0 || written == std::string(text.begin(), text.end()),
         L"standard error \"" + e2e::Visible(std::wstring(written.begin(), written.end())) + L"\"");
     if (row.message == Message::None || !boxes) {
         checks.Expect(run.boxes.empty(),
@@ -605,6 +632,9 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
                                      : static_cast<std::uint32_t>(row.status);
     checks.Expect(run.exitCode == status, L"exit status " + std::to_wstring(run.exitCode) +
                                               L", expected " + std::to_wstring(status));
+    if (row.reported != 0) {
+        CheckReport(written, row, status, checks);
+    }
 
     if (row.message != Message::None || row.attempted == nullptr) {
         checks.Expect(!fs::exists(record), L"the probe ran");
