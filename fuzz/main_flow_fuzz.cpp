@@ -153,8 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool setUpFails = setUp && ((failing == "SetAffinity" && model.affinityText) ||
                                       (failing == "Assign" && tree) || failing == "Resume");
     const bool waits = model.wait || tree || model.report;
-    // The time limit cuts the tree's wait after that many 1000 ms steps on the fake's clock; the
-    // ended job is then waited for until it reads empty, at most 5 steps.
+    // After that many 1000 ms steps the time limit ends the job, then waited for up to 5 steps.
     const bool timedOut = seconds != 0 && seconds <= static_cast<std::uint32_t>(script.timeouts);
 
     // Every run ends in one launch or in exactly one usage box, never both.

@@ -7,6 +7,8 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <tuple>
+#include <utility>
 
 namespace modVantrel {
 namespace {
@@ -142,30 +144,25 @@ TEST(ReaderTest, ReadsAffinityMask) {
     }
 }
 
-struct LimitCase {
-    const wchar_t* text;
-    std::optional<std::uint32_t> seconds, percent;
-    std::optional<std::uint64_t> bytes;
-};
-
 TEST(ReaderTest, ReadsLimits) {
+    using Limits = std::tuple<std::optional<std::uint32_t>, std::optional<std::uint32_t>,
+                              std::optional<std::uint64_t>>;  // seconds, percent, bytes
     constexpr std::uint64_t kMiB = 1 << 20;
-    const LimitCase cases[] = {
-        {L"/time:1 /cpu:1 /mem:1M a.exe", 1, 1, kMiB},
-        {L"/TIME:2m /CPU:100 /MEM:3g a.exe", 120, 100, 3 * 1024 * kMiB},
-        {L"/time:4294967s /cpu:050 /mem:9999999999G a.exe", 4294967, 50, 9999999999 * 1024 * kMiB},
+    const std::pair<const wchar_t*, Limits> cases[] = {
+        {L"/time:1 /cpu:1 /mem:1M a.exe", {1, 1, kMiB}},
+        {L"/TIME:2m /CPU:100 /MEM:3g a.exe", {120, 100, 3 * 1024 * kMiB}},
+        {L"/time:4294967s /cpu:050 /mem:9999999999G a.exe",
+         {4294967, 50, 9999999999 * 1024 * kMiB}},
         // Out of bounds, no unit or an unknown one, too many digits, no digits: 0.
-        {L"/time:4294968 /cpu:101 /mem:1023K a.exe", 0, 0, 0},
-        {L"/time:1d /cpu:0100 /mem:1 a.exe", 0, 0, 0},
-        {L"/time:00000000001 /cpu:0 /mem:M a.exe", 0, 0, 0},
+        {L"/time:4294968 /cpu:101 /mem:1023K a.exe", {0, 0, 0}},
+        {L"/time:1d /cpu:0100 /mem:1 a.exe", {0, 0, 0}},
+        {L"/time:00000000001 /cpu:0 /mem:M a.exe", {0, 0, 0}},
         // The last one counts, whole; after the path they are the program's.
-        {L"/time:5 /time:1h /cpu:x /cpu:5 a.exe /mem:1M", 3600, 5, {}},
+        {L"/time:5 /time:1h /cpu:x /cpu:5 a.exe /mem:1M", {3600, 5, {}}},
     };
-    for (const LimitCase& c : cases) {
-        const CommandLineRequest request = ParseCommandLine(c.text);
-        EXPECT_EQ(request.timeLimit, c.seconds) << ::testing::PrintToString(std::wstring(c.text));
-        EXPECT_EQ(request.cpuLimit, c.percent) << ::testing::PrintToString(std::wstring(c.text));
-        EXPECT_EQ(request.memoryLimit, c.bytes) << ::testing::PrintToString(std::wstring(c.text));
+    for (const auto& [text, limits] : cases) {
+        const CommandLineRequest request = ParseCommandLine(text);
+        EXPECT_EQ(Limits(request.timeLimit, request.cpuLimit, request.memoryLimit), limits) << text;
     }
 }
 

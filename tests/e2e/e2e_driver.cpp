@@ -255,8 +255,7 @@ const Row kRows[] = {
     {L"/t /e: a hint for each process of the tree", L"/t /e /p:3 {w}\\probe.exe", L"",
      Message::None, 0, L"\"{w}\\probe.exe\"", kSuspended | kNormal, 1000, 0, Timing::EndsAfterChild,
      0, 0, Hints::AlsoForChild, kDetached, 1000},
-    // The limits. Wine ends a job's processes but refuses CPU rate control, and takes a memory
-    // limit without keeping it: a test here proves what was asked and how a refusal is handled.
+    // Wine ends a job but refuses CPU rate control, and takes a memory limit without keeping it.
     {L"/time: ends the program and its grandchild at the limit with 1460",
      L"/time:2 /p:3 {w}\\probe.exe", L"", Message::None, 1460, L"\"{w}\\probe.exe\"",
      kSuspended | kNormal, 6000, 0, Timing::EndedByTimeLimit, 0, 0, Hints::None, kDetached, 4000},
