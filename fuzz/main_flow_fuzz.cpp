@@ -140,11 +140,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The limits' values are the reader's table's to prove; here, their order and their effect.
     const auto& limits = model.limitTexts;
     const std::uint32_t seconds = limits[0] ? modVantrel::ReadTimeLimit(*limits[0]) : 0;
-    const bool limitFits[] = {!limits[0] || seconds != 0,
-                              !limits[1] || modVantrel::ReadCpuLimit(*limits[1]) != 0,
-                              !limits[2] || modVantrel::ReadMemoryLimit(*limits[2]) != 0};
-    const bool lookupRuns = priorityClass && maskFits && limitFits[0] && limitFits[1] &&
-                            limitFits[2] && parentFits && exeEnd != 0 &&
+    const bool limitsFit = (!limits[0] || seconds != 0) &&
+                           (!limits[1] || modVantrel::ReadCpuLimit(*limits[1]) != 0) &&
+                           (!limits[2] || modVantrel::ReadMemoryLimit(*limits[2]) != 0);
+    const bool lookupRuns = priorityClass && maskFits && limitsFit && parentFits && exeEnd != 0 &&
                             path.find(L'"') == std::wstring::npos;
     const bool tree = model.tree || limits[0] || limits[1] || limits[2];
     const bool setUp = tree || model.efficiency || model.affinityText;
@@ -177,7 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (!maskFits) {
         CheckMessage(fake, L"The specified processors are not available!");
         Check(run.status == 87, "the processors message exits with 87");
-    } else if (!limitFits[0] || !limitFits[1] || !limitFits[2]) {
+    } else if (!limitsFit) {
         Check(run.status == 87, "a limit's message exits with 87");
     } else if (!parentFits) {
         CheckMessage(fake, L"The specified parent process is not running!");
@@ -231,11 +230,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "the standard handles are passed and inherited as redirected, and no others");
 
         if (launched) {
-            Check(run.status == (timedOut ? 1460
-                                 : waits  ? static_cast<int>(script.code)
-                                          : 0),
-                  "a launch exits with the program's code under /w or /t, else 0; 1460 when "
-                  "the time limit ended it");
+            const int code = timedOut ? 1460 : static_cast<int>(script.code);
+            Check(
+                run.status == (waits ? code : 0),
+                "a launch exits with the program's code under /w or /t, else 0; 1460 at the limit");
         } else if (restarted) {
             Check(run.status == static_cast<int>(script.code),
                   "a restart exits as the elevated run");

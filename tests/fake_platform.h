@@ -31,8 +31,7 @@ class FakePlatform : public Platform {
     std::deque<std::uint32_t> waitResults;  // in order; 0 (the process ended) once exhausted
     std::uint32_t exitCode = 0;
     std::uint64_t systemMask = 0xFF;
-    // The monotonic clock, in microseconds: every wait that times out moves it on by its length.
-    std::uint64_t now = 0;
+    std::uint64_t now = 0;  // microseconds; every wait that times out moves it on by its length
     std::map<std::string, std::uint32_t> failures;  // set-up steps that fail, with their error
     bool efficiencyTaken = false;
     // The job's port: results and messages in order; then the last process leaves.

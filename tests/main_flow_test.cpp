@@ -206,8 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L"/w /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x20},
         FlowCase{L"/parent:7 /t /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x24},
         FlowCase{L"/parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x20},
-        // The limits are checked after the mask and before the parent, time, CPU, memory; each
-        // holds the tree, and the time limit's end gives 1460.
+        // The limits: after the mask, before the parent; each holds the tree; the time limit's 1460.
         FlowCase{L"/a:0 /time:x /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
         FlowCase{L"/time:0 /cpu:x /parent:x /p:3 a.exe", {L"a.exe"}, kTimeLimit, 87, nullptr, nullptr, 0},
         FlowCase{L"/cpu:101 /mem:x /p:3 x", {}, kCpuLimit, 87, nullptr, nullptr, 0},
