@@ -94,8 +94,7 @@ std::uint32_t Win32Platform::WaitForJobMessage(Handle port, std::uint32_t millis
 
 bool Win32Platform::JobIsEmpty(Handle job) {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-    return ::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
-                                       sizeof accounting, nullptr) != FALSE &&
+    return QueryJob(job, JobObjectBasicAccountingInformation, accounting) &&
            accounting.ActiveProcesses == 0;
 }
 
