@@ -55,18 +55,18 @@ struct ModelRequest {
     bool tree = false;
     bool efficiency = false;
     bool report = false;
-    std::optional<std::wstring> affinityText;   // after "/a:" in the last such token
-    std::optional<std::wstring> parentText;     // after "/parent:" in the last such token
-    std::optional<std::wstring> limitTexts[3];  // after "/time:", "/cpu:" and "/mem:" likewise
+    std::optional<std::wstring> affinityText;  // after "/a:" in the last such token
+    std::optional<std::wstring> parentText;    // after "/parent:" in the last such token
+    bool limited = false;                      // a "/time:", "/cpu:" or "/mem:" token was taken
 };
 
-// The index of the limit a token names ("/time:", "/cpu:", "/mem:" in any case), or -1.
-inline int LimitOption(const std::wstring& t) {
+// Whether a token names a limit: "/time:", "/cpu:" or "/mem:" in any case.
+inline bool IsLimit(const std::wstring& t) {
     std::wstring head;
     for (const wchar_t c : t.substr(0, t.find(L':') + 1)) {
         head += c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
     }
-    return head == L"/time:" ? 0 : head == L"/cpu:" ? 1 : head == L"/mem:" ? 2 : -1;
+    return head == L"/time:" || head == L"/cpu:" || head == L"/mem:";
 }
 
 inline bool OnlySpaces(const std::wstring& text) {
@@ -154,8 +154,8 @@ inline ModelRequest ModelParse(const std::wstring& text) {
                    IsLetter(t[5], 'n') && IsLetter(t[6], 't') && t[7] == L':') {
             model.parentText = t.substr(8);
             token.isSwitch = true;
-        } else if (OnlySpaces(model.collected) && LimitOption(t) >= 0) {
-            model.limitTexts[LimitOption(t)] = t.substr(t.find(L':') + 1);
+        } else if (OnlySpaces(model.collected) && IsLimit(t)) {
+            model.limited = true;
             token.isSwitch = true;
         } else if (n == 1 && t[0] == L'"') {
             // A lone quote adds nothing.

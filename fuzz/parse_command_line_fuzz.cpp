@@ -26,10 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto mask = vantrel_fuzz::ModelAffinityMask(*model.affinityText);
         Check(*request.affinity == mask.value_or(0), "the last /a: names a mask of hex digits");
     }
-    Check(request.timeLimit.has_value() == model.limitTexts[0].has_value() &&
-              request.cpuLimit.has_value() == model.limitTexts[1].has_value() &&
-              request.memoryLimit.has_value() == model.limitTexts[2].has_value(),
-          "/time:, /cpu: and /mem: are taken before the program path only");
     if (!model.priorityText) {
         Check(request.selector == 0, "selector stays 0 without a /p: token");
     } else {

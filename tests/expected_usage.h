@@ -14,9 +14,6 @@ inline constexpr std::wstring_view kLaunchMessage = L"The specified program retu
 inline constexpr std::wstring_view kProcessorsMessage =
     L"The specified processors are not available!";
 inline constexpr std::wstring_view kParentMessage = L"The specified parent process is not running!";
-inline constexpr std::wstring_view kTimeLimitMessage = L"The specified time limit is invalid!";
-inline constexpr std::wstring_view kCpuLimitMessage = L"The specified CPU limit is invalid!";
-inline constexpr std::wstring_view kMemoryLimitMessage = L"The specified memory limit is invalid!";
 
 inline constexpr std::wstring_view kUsageAfterMessage =
     L"\r\n"
