@@ -1,7 +1,6 @@
 #include "command/mod_vantrel.h"
 
 #include "command/command_line_reader.h"
-#include "command/text.h"
 #include "launch/elevation.h"
 #include "launch/launcher.h"
 #include "launch/owned_handle.h"
@@ -105,7 +104,6 @@ void ShowUsage(Platform& platform, std::wstring_view message) {
 int Main(Platform& platform) {
     const std::wstring commandText = platform.CommandText();
     const CommandLineRequest request = ParseCommandLine(commandText);
-    const std::wstring_view collected = request.collected;
 
     const std::optional<std::uint32_t> priorityClass = PriorityClassFor(request.selector);
     if (!priorityClass) {
@@ -132,16 +130,11 @@ int Main(Platform& platform) {
         launch.parent = parent.get();
     }
 
-    if (request.pathEnd == 0) {
+    if (request.path.empty()) {
         ShowUsage(platform, kNoExeMessage);
         return kExitInvalidParameter;
     }
-    const std::wstring_view path = TrimSpaces(collected.substr(0, request.pathEnd));
-    const std::wstring_view arguments = TrimSpaces(collected.substr(request.pathEnd));
-
-    // No file name holds a double quote, and one would break the quoting of the command line.
-    const std::wstring pathText(path);
-    if (path.find(L'"') != std::wstring_view::npos || platform.LookupFile(pathText).empty()) {
+    if (platform.LookupFile(request.path).empty()) {
         ShowUsage(platform, kNoFileMessage);
         return kExitFileNotFound;
     }
@@ -149,8 +142,8 @@ int Main(Platform& platform) {
     // The tree is always waited for, so its status is the program's as with "/w"; so is a run to
     // report on.
     const bool wait = request.wait || launch.controls.tree || request.report;
-    launch.path = path;
-    launch.arguments = arguments;
+    launch.path = request.path;
+    launch.arguments = request.arguments;
     launch.creationFlags = *priorityClass;
     launch.waitMode = wait ? kWaitPolling : kWaitNone;
     launch.showWindow = platform.ShowCommand();

@@ -8,16 +8,6 @@
 
 namespace modVantrel {
 
-// Removes the space character, and nothing else, from both ends.
-inline std::wstring_view TrimSpaces(std::wstring_view text) {
-    const std::size_t first = text.find_first_not_of(L' ');
-    if (first == std::wstring_view::npos) {
-        return {};
-    }
-    const std::size_t last = text.find_last_not_of(L' ');
-    return text.substr(first, last - first + 1);
-}
-
 // The decimal digits of a number; by hand, since std::to_wstring would bring a formatted-print
 // runtime of some 25 KB into the MinGW build.
 inline std::wstring Decimal(std::uint64_t value) {

@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <limits>
 #include <string>
 #include <vector>
 
-#include "command/text.h"
 #include "launch/owned_handle.h"
 #include "launch/poll_until.h"
 
@@ -45,15 +43,19 @@ class ProcessHandles {
     ProcessInformation& info_;
 };
 
-// The path goes in quotes at the head, so that a path with spaces is one argument to the program.
+// The path goes in quotes at the head, so that a path with spaces is one argument to the program;
+// the arguments follow as they are, since even a trailing blank may stand inside their quotes.
 std::wstring BuildCommandLine(std::wstring_view path, std::wstring_view arguments) {
     std::wstring line;
     line.reserve(path.size() + arguments.size() + 3);
     line += L'"';
     line += path;
-    line += L"\" ";
-    line += arguments;
-    return std::wstring(TrimSpaces(line));
+    line += L'"';
+    if (!arguments.empty()) {
+        line += L' ';
+        line += arguments;
+    }
+    return line;
 }
 
 // Vantrel's standard handles that are redirected (a file, a pipe, a device such as NUL) reach the
@@ -294,10 +296,8 @@ LaunchOutcome LaunchProgram(Platform& platform, const LaunchRequest& request,
 
     const Busy busy(platform);
     PassStandardHandles(platform, creation);
-    if (request.showWindow >= 0) {
-        if (request.showWindow > std::numeric_limits<std::int16_t>::max()) {
-            platform.Fatal(FatalKind::Overflow);
-        }
+    // A show command the system does not define is passed as none, as if none was given.
+    if (request.showWindow >= 0 && request.showWindow <= kMaxShowCommand) {
         creation.startup.flags |= kStartfUseShowWindow;
         creation.startup.showWindow = static_cast<std::int16_t>(request.showWindow);
     }

@@ -51,8 +51,8 @@ struct LaunchRequest {
     std::wstring_view arguments;
     std::uint32_t creationFlags = 0;  // the priority class
     std::int16_t waitMode = kWaitNone;
-    // The first window's show command, 0 (hidden) included; one above 32767 does not fit the
-    // start-up record and is fatal.
+    // The first window's show command, 0 (hidden) included; one that is not a show command is
+    // passed as none.
     std::int32_t showWindow = kNoShowWindow;
     bool inheritHandles = false;
     std::uint32_t pollInterval = 1000;  // milliseconds a step of a polling wait lasts at most
