@@ -1,4 +1,4 @@
-// The whole run, Main over the recording fake, checked against the independent model.
+// The whole run, Main over the recording fake, checked against what the reader asked for.
 //
 // Input: UTF-16 command text, low byte first, then three bytes that script the platform:
 //   third-to-last byte: Vantrel's standard input, output and error, two bits each (0 none,
@@ -83,16 +83,23 @@ void CheckMessage(const FakePlatform& fake, std::wstring_view expected) {
     Check(shown.compare(0, head.size(), head) == 0, "the usage box opens with the first failure");
 }
 
-// The same text with every consumed switch spelled in the other case: if any part of a switch
-// token reached the path or the arguments, the two runs launch differently.
-std::wstring WithSwitchesRecased(const std::wstring& text,
-                                 const vantrel_fuzz::ModelRequest& model) {
+// The same text with every switch the line holds spelled in the other case: if any part of a
+// switch token reached the path or the arguments, the two runs launch differently.
+std::wstring WithSwitchesRecased(const std::wstring& text, const vantrel_fuzz::SplitLine& split,
+                                 bool& any) {
     std::wstring recased = text;
-    for (const vantrel_fuzz::ModelToken& token : model.tokens) {
-        if (token.isSwitch) {
-            recased[token.offset + 1] ^= 0x20;  // w <-> W, p <-> P
+    const auto recase = [&](const std::vector<vantrel_fuzz::SplitArgument>& arguments,
+                            bool beforePath) {
+        for (const vantrel_fuzz::SplitArgument& argument : arguments) {
+            if (!vantrel_fuzz::SwitchName(argument, beforePath).empty()) {
+                recased[argument.begin + 1] ^= 0x20;  // w <-> W, p <-> P, t <-> T, ...
+                any = true;
+            }
         }
-    }
+    };
+    recase(split.before, true);
+    recase(split.path, false);
+    recase(split.after, false);
     return recased;
 }
 
@@ -122,38 +129,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Execute(script, run);
     const FakePlatform& fake = run.platform;
 
-    // What the model expects of this run.
-    const vantrel_fuzz::ModelRequest model = vantrel_fuzz::ModelParse(script.text);
-    if (model.limited) {  // the flow and launcher tables prove limits; here runs must not crash
-        return 0;
+    // What the reader asked for, which its own target checks against the C runtime's split.
+    const modVantrel::CommandLineRequest asked = modVantrel::ParseCommandLine(script.text);
+    if (asked.timeLimit || asked.cpuLimit || asked.memoryLimit) {
+        return 0;  // the flow and launcher tables prove limits; here runs must not crash
     }
-    const std::int32_t selector =
-        model.priorityText ? modVantrel::ReadPriorityNumber(*model.priorityText) : 0;
-    const auto priorityClass = vantrel_fuzz::ModelPriorityClass(selector);
-    const std::size_t exeEnd = model.pathEnd;
-    const std::wstring path = vantrel_fuzz::TrimBlanks(model.collected.substr(0, exeEnd));
-    const std::wstring arguments = vantrel_fuzz::TrimBlanks(model.collected.substr(exeEnd));
-    std::optional<std::uint64_t> mask;
-    if (model.affinityText) {
-        mask = vantrel_fuzz::ModelAffinityMask(*model.affinityText);
-    }
-    const bool maskFits =
-        !model.affinityText || (mask && *mask != 0 && (*mask & ~script.systemMask) == 0);
-    const bool parentFits = !model.parentText || vantrel_fuzz::ModelProcessId(*model.parentText);
-    const bool lookupRuns = priorityClass && maskFits && parentFits && exeEnd != 0 &&
-                            path.find(L'"') == std::wstring::npos;
-    const bool setUp = model.tree || model.efficiency || model.affinityText;
+    const auto priorityClass = vantrel_fuzz::ModelPriorityClass(asked.selector);
+    const std::wstring& path = asked.path;
+    const std::wstring& arguments = asked.arguments;
+    const std::optional<std::uint64_t> mask = asked.affinity;
+    const bool maskFits = !mask || (*mask != 0 && (*mask & ~script.systemMask) == 0);
+    const bool parentFits = !asked.parent || *asked.parent != 0;
+    const bool lookupRuns = priorityClass && maskFits && parentFits && !path.empty();
+    const bool setUp = asked.tree || asked.efficiency || asked.affinity;
     // A set-up step fails only where it is taken.
     const std::string failing = script.failing != nullptr ? script.failing : "";
-    const bool setUpFails = setUp && ((failing == "SetAffinity" && model.affinityText) ||
-                                      (failing == "Assign" && model.tree) || failing == "Resume");
-    const bool waits = model.wait || model.tree || model.report;
+    const bool setUpFails = setUp && ((failing == "SetAffinity" && asked.affinity) ||
+                                      (failing == "Assign" && asked.tree) || failing == "Resume");
+    const bool waits = asked.wait || asked.tree || asked.report;
 
     // Every run ends in one launch or in exactly one usage box, never both.
     const bool created = !fake.creations.empty() && script.startSucceeds;
     const bool launched = created && !setUpFails;
-    const bool restarted = !fake.creations.empty() && !script.startSucceeds &&
-                           script.code == 0xFF && !model.parentText;
+    const bool restarted =
+        !fake.creations.empty() && !script.startSucceeds && script.code == 0xFF && !asked.parent;
     Check(fake.messages.size() <= 1, "at most one usage box per run");
     Check(fake.creations.size() <= 1, "at most one process creation per run");
     Check((launched || restarted) != (fake.messages.size() == 1),
@@ -173,7 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (!parentFits) {
         CheckMessage(fake, L"The specified parent process is not running!");
         Check(run.status == 87, "the parent message exits with 87");
-    } else if (exeEnd == 0) {
+    } else if (path.empty()) {
         CheckMessage(fake, L"The no \".EXE\" file specified!");
         Check(run.status == 87, "the .EXE message exits with 87");
     } else if (!lookupRuns || !script.lookupFinds) {
@@ -185,7 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // A launch only for a selector 1-6, a ".exe" in the text and a file the lookup found.
         Check(priorityClass.has_value(), "a launch only for a selector from 1 to 6");
         Check(maskFits, "a launch only for a mask of processors the system offers");
-        Check(exeEnd != 0, "a launch only when the collected text holds .exe");
+        Check(!path.empty(), "a launch only when the collected text holds .exe");
         Check(lookupRuns && script.lookupFinds, "a launch only when the lookup found the file");
         Check(fake.lookups.front() == path, "the lookup is given the program path");
 
@@ -244,7 +243,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    Check(fake.reports.size() == (launched && model.report ? 1U : 0U),
+    Check(fake.reports.size() == (launched && asked.report ? 1U : 0U),
           "one report with /r after a launch, and none otherwise");
     // Every handle that creation returned is closed, each once.
     Check(fake.openHandles.empty(), "every handle that creation returned is closed");
@@ -252,9 +251,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(CountCalls(fake, "Close(process)") == closes, "the process handle is closed once");
     Check(CountCalls(fake, "Close(thread)") == closes, "the thread handle is closed once");
     const std::size_t jobs = CountCalls(fake, "CreateTreeJob");
-    Check(jobs == (created && model.tree && (failing != "SetAffinity" || !model.affinityText) ? 1U
-                                                                                              : 0U),
-          "a job is made for /t only, once");
+    Check(
+        jobs == (created && asked.tree && (failing != "SetAffinity" || !asked.affinity) ? 1U : 0U),
+        "a job is made for /t only, once");
     Check(CountCalls(fake, "Close(job)") == jobs && CountCalls(fake, "Close(port)") == jobs,
           "the job and its port are closed once");
     Check(CountCalls(fake, "Close(other)") == 0, "only handles from creation are closed");
@@ -263,7 +262,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // With /w, timed waits of 1000 ms, each followed by a pump, until the program has ended; with
     // /t the same steps on the job's port, whatever /w says.
     const std::size_t steps = launched && waits ? script.timeouts + 1 : 0;
-    const std::size_t processWaits = model.tree ? 0 : steps;
+    const std::size_t processWaits = asked.tree ? 0 : steps;
     Check(CountCalls(fake, "Wait(process,1000)=") == processWaits, "one timed wait per poll");
     const std::size_t elevatedSteps = restarted ? script.timeouts + 1 : 0;
     Check(
@@ -274,11 +273,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(CountCalls(fake, "Pump") == steps + elevatedSteps,
           "messages are pumped after every wait");
 
-    // The arguments never carry the /w and /p: tokens that the reader consumed.
-    if (std::any_of(model.tokens.begin(), model.tokens.end(),
-                    [](const vantrel_fuzz::ModelToken& token) { return token.isSwitch; })) {
+    // The arguments never carry the switch tokens that the reader consumed.
+    bool anySwitch = false;
+    const std::wstring recasedText = WithSwitchesRecased(
+        script.text, vantrel_fuzz::SplitAround(script.text, asked.pathBegin, asked.pathEnd),
+        anySwitch);
+    if (anySwitch) {
         Script recased = script;
-        recased.text = WithSwitchesRecased(script.text, model);
+        recased.text = recasedText;
         Run other;
         Execute(recased, other);
         Check(other.status == run.status && other.platform.messages == fake.messages,
@@ -289,7 +291,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(other.platform.creations[i].commandLine == fake.creations[i].commandLine &&
                       other.platform.creations[i].applicationName ==
                           fake.creations[i].applicationName,
-                  "no consumed /w or /p: token reaches the path or the arguments");
+                  "no consumed switch token reaches the path or the arguments");
         }
     }
     return 0;

@@ -1,6 +1,6 @@
-// An independent model of how Vantrel reads its command line, for the fuzz targets to check the
-// product against. It walks the text character by character and folds case on its own, so that a
-// fault in the product's tokenising or in its text helpers shows up as a difference.
+// What the fuzz targets check the product against: how the C runtime splits a command line, as
+// Microsoft documents it, written character by character and apart from the product's lexer, and
+// independent readings of the numbers and of the priority table.
 #pragma once
 
 #include <algorithm>
@@ -40,147 +40,119 @@ inline bool IsLetter(wchar_t c, char lower) {
     return c == static_cast<wchar_t>(lower) || c == static_cast<wchar_t>(lower - ('a' - 'A'));
 }
 
-struct ModelToken {
-    std::size_t offset;  // of its first character in the text
+// One argument as a C runtime splits it from a command line: its text, where it was typed, and
+// whether a double quote stood in it.
+struct SplitArgument {
     std::wstring text;
-    bool isSwitch;  // "/w", "/p:...", or an option before the path, which the reader consumes
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    bool quoted = false;
 };
 
-struct ModelRequest {
-    bool wait = false;
-    std::optional<std::wstring> priorityText;  // after "/p:" in the last such token
-    std::wstring collected;
-    std::size_t pathEnd = 0;  // just past the path's ".exe" in collected; 0 without one
-    std::vector<ModelToken> tokens;
-    bool tree = false;
-    bool efficiency = false;
-    bool report = false;
-    std::optional<std::wstring> affinityText;  // after "/a:" in the last such token
-    std::optional<std::wstring> parentText;    // after "/parent:" in the last such token
-    bool limited = false;                      // a "/time:", "/cpu:" or "/mem:" token was taken
+// Splits a line as Microsoft documents it for C programs, one character at a time. Blanks outside
+// quotes separate arguments. By the argument rule, backslashes are counted until the next other
+// character: before a quote, each pair gives one backslash and an odd one left makes the quote
+// literal; before anything else they all stand. By the name rule every backslash stands and every
+// quote groups.
+inline std::vector<SplitArgument> SplitLikeRuntime(const std::wstring& line, bool nameRule) {
+    std::vector<SplitArgument> split;
+    bool inArgument = false;
+    bool inQuotes = false;
+    std::size_t backslashes = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const wchar_t c = line[i];
+        const bool blank = c == L' ' || c == L'\t';
+        if (!inArgument && blank) {
+            continue;
+        }
+        if (!inArgument) {
+            split.push_back(SplitArgument{L"", i, i, false});
+            inArgument = true;
+        }
+        SplitArgument& argument = split.back();
+        if (c == L'\\' && !nameRule) {
+            ++backslashes;
+        } else if (c == L'"') {
+            argument.quoted = true;
+            argument.text.append(backslashes / 2, L'\\');
+            if (backslashes % 2 == 1) {
+                argument.text.push_back(L'"');
+            } else {
+                inQuotes = !inQuotes;
+            }
+            backslashes = 0;
+        } else {
+            argument.text.append(backslashes, L'\\');
+            backslashes = 0;
+            if (blank && !inQuotes) {
+                inArgument = false;
+                continue;
+            }
+            argument.text.push_back(c);
+        }
+        argument.end = i + 1;
+    }
+    if (inArgument) {
+        split.back().text.append(backslashes, L'\\');
+    }
+    return split;
+}
+
+inline std::wstring Lowered(const std::wstring& text) {
+    std::wstring lowered = text;
+    for (wchar_t& c : lowered) {
+        c = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
+    }
+    return lowered;
+}
+
+// The name of a switch an argument is, with its colon ("/w", "/p:", "/parent:"), or nothing: a
+// switch has no quote in it, and only "/w" and "/p:" count past the start of the path.
+inline std::wstring SwitchName(const SplitArgument& argument, bool beforePath) {
+    static const wchar_t* const kAnywhere[] = {L"/w", L"/p:"};
+    static const wchar_t* const kBefore[] = {L"/t",       L"/e",     L"/r",    L"/a:",
+                                             L"/parent:", L"/time:", L"/cpu:", L"/mem:"};
+    const std::wstring lowered = Lowered(argument.text);
+    const auto matches = [&](const std::wstring& name) {
+        return name.back() == L':' ? lowered.rfind(name, 0) == 0 : lowered == name;
+    };
+    for (const wchar_t* name : kAnywhere) {
+        if (!argument.quoted && matches(name)) {
+            return name;
+        }
+    }
+    for (const wchar_t* name : kBefore) {
+        if (!argument.quoted && beforePath && matches(name)) {
+            return name;
+        }
+    }
+    return {};
+}
+
+// What a reading of the line split into, by region: before the path and the path by the name
+// rule, what follows by the argument rule. The path's arguments are whole, its last one running
+// on past the path's end where it was typed on. Offsets are the line's.
+struct SplitLine {
+    std::vector<SplitArgument> before;
+    std::vector<SplitArgument> path;
+    std::vector<SplitArgument> after;
 };
 
-// Whether a token names a limit: "/time:", "/cpu:" or "/mem:" in any case.
-inline bool IsLimit(const std::wstring& t) {
-    std::wstring head;
-    for (const wchar_t c : t.substr(0, t.find(L':') + 1)) {
-        head += c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
-    }
-    return head == L"/time:" || head == L"/cpu:" || head == L"/mem:";
-}
-
-inline bool OnlySpaces(const std::wstring& text) {
-    return text.find_first_not_of(L' ') == std::wstring::npos;
-}
-
-inline std::size_t EndOfFirstExe(const std::wstring& text);
-
-inline ModelRequest ModelParse(const std::wstring& text) {
-    ModelRequest model;
-    if (text.empty()) {
-        return model;
-    }
-    std::vector<ModelToken> tokens(1, ModelToken{0, {}, false});
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L' ') {
-            tokens.push_back(ModelToken{i + 1, {}, false});
-        } else {
-            tokens.back().text.push_back(text[i]);
+inline SplitLine SplitAround(const std::wstring& line, std::size_t pathBegin, std::size_t pathEnd) {
+    const auto shifted = [&](std::size_t from, std::size_t to, bool nameRule) {
+        std::vector<SplitArgument> split = SplitLikeRuntime(line.substr(from, to - from), nameRule);
+        for (SplitArgument& argument : split) {
+            argument.begin += from;
+            argument.end += from;
         }
-    }
-    // The path ends after the first token that leaves ".exe" collected with no quote open, or
-    // before a quoted token once ".exe" is collected. After it the text is kept as typed, and a
-    // quote not after an odd run of backslashes opens or closes a stretch where switches are text.
-    bool open = false, afterPath = false, quoted = false;
-    const auto scan = [&quoted](const std::wstring& piece, std::size_t from) {
-        for (std::size_t i = from, backslashes = 0; i < piece.size(); ++i) {
-            quoted = quoted != (piece[i] == L'"' && backslashes % 2 == 0);
-            backslashes = piece[i] == L'\\' ? backslashes + 1 : 0;
-        }
+        return split;
     };
-    // A token opening a quote drops the blanks collected before it. The first quote after the
-    // path's opening one ends the path if the text up to it ends with ".exe"; the rest begins the
-    // arguments.
-    const auto endsQuotedPath = [&](const ModelToken& token) {
-        const std::wstring& t = token.text;
-        const std::size_t from = !t.empty() && t[0] == L'"' ? 1 : 0;
-        model.collected = from == 1 && OnlySpaces(model.collected) ? L"" : model.collected;
-        const std::size_t close = open || from == 1 ? t.find(L'"', from) : std::wstring::npos;
-        const std::wstring head = model.collected + t.substr(from, close - from);
-        if (close == std::wstring::npos ||
-            EndOfFirstExe(head.substr(head.size() - std::min<std::size_t>(head.size(), 4))) == 0) {
-            return false;
-        }
-        const std::wstring rest = t.substr(close + 1);
-        const std::wstring after = token.offset + t.size() < text.size() ? L" " : L"";
-        model.collected = rest.empty() ? head : head + L" " + rest + after;
-        model.pathEnd = head.size();
-        scan(rest, 0);
-        open = false;
-        return afterPath = true;
-    };
-    for (ModelToken& token : tokens) {
-        const std::wstring& t = token.text;
-        const std::size_t n = t.size();
-        afterPath = afterPath || (n >= 2 && t[0] == L'"' && EndOfFirstExe(model.collected) != 0);
-        if (!quoted && n == 2 && t[0] == L'/' && IsLetter(t[1], 'w')) {
-            model.wait = true;
-            token.isSwitch = true;
-        } else if (!quoted && n >= 3 && t[0] == L'/' && IsLetter(t[1], 'p') && t[2] == L':') {
-            model.priorityText = t.substr(3);
-            token.isSwitch = true;
-        } else if (afterPath) {
-            const std::wstring piece = t + (token.offset + n < text.size() ? L" " : L"");
-            if (!piece.empty() && !model.collected.empty() && model.collected.back() != L' ') {
-                model.collected += L' ';
-            }
-            scan(piece, 0);
-            model.collected += piece;
-        } else if (OnlySpaces(model.collected) && n == 2 && t[0] == L'/' && IsLetter(t[1], 't')) {
-            model.tree = true;
-            token.isSwitch = true;
-        } else if (OnlySpaces(model.collected) && n == 2 && t[0] == L'/' && IsLetter(t[1], 'e')) {
-            model.efficiency = true;
-            token.isSwitch = true;
-        } else if (OnlySpaces(model.collected) && n == 2 && t[0] == L'/' && IsLetter(t[1], 'r')) {
-            model.report = true;
-            token.isSwitch = true;
-        } else if (OnlySpaces(model.collected) && n >= 3 && t[0] == L'/' && IsLetter(t[1], 'a') &&
-                   t[2] == L':') {
-            model.affinityText = t.substr(3);
-            token.isSwitch = true;
-        } else if (OnlySpaces(model.collected) && n >= 8 && t[0] == L'/' && IsLetter(t[1], 'p') &&
-                   IsLetter(t[2], 'a') && IsLetter(t[3], 'r') && IsLetter(t[4], 'e') &&
-                   IsLetter(t[5], 'n') && IsLetter(t[6], 't') && t[7] == L':') {
-            model.parentText = t.substr(8);
-            token.isSwitch = true;
-        } else if (OnlySpaces(model.collected) && IsLimit(t)) {
-            model.limited = true;
-            token.isSwitch = true;
-        } else if (n == 1 && t[0] == L'"') {
-            // A lone quote adds nothing.
-        } else if (endsQuotedPath(token)) {
-            // The path is exactly the quoted text.
-        } else if (n >= 2 && t[0] == L'"' && t[n - 1] == L'"') {
-            model.collected += t.substr(1, n - 2);
-            open = false;
-        } else if (n >= 1 && t[0] == L'"') {
-            model.collected += t.substr(1) + L" ";
-            open = true;
-        } else if (n >= 1 && t[n - 1] == L'"') {
-            model.collected += t.substr(0, n - 1);
-            open = false;
-        } else {
-            model.collected += t + L" ";
-            if (!open && EndOfFirstExe(t) != 0) {
-                scan(t, EndOfFirstExe(t));  // the path ends here; what follows ".exe" is typed
-            }
-        }
-        afterPath = afterPath || (!open && EndOfFirstExe(model.collected) != 0);
-    }
-    model.pathEnd = model.pathEnd != 0 ? model.pathEnd : EndOfFirstExe(model.collected);
-    model.tokens = std::move(tokens);
-    return model;
+    std::vector<SplitArgument> path = shifted(pathBegin, line.size(), true);
+    path.erase(
+        std::find_if(path.begin(), path.end(),
+                     [&](const SplitArgument& argument) { return argument.begin >= pathEnd; }),
+        path.end());
+    return {shifted(0, pathBegin, true), path, shifted(pathEnd, line.size(), false)};
 }
 
 // The value of a priority text that is a plain decimal (an optional sign, digits, at most one
@@ -308,18 +280,6 @@ inline std::uint32_t ModelProcessId(const std::wstring& t) {
         !t.empty() && t.size() <= 10 && t.find_first_not_of(L"0123456789") == t.npos;
     const unsigned long long id = digits ? std::stoull(std::string(t.begin(), t.end())) : 0;
     return id <= UINT32_MAX ? static_cast<std::uint32_t>(id) : 0;
-}
-
-inline std::wstring TrimBlanks(const std::wstring& text) {
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && text[first] == L' ') {
-        ++first;
-    }
-    while (last > first && text[last - 1] == L' ') {
-        --last;
-    }
-    return text.substr(first, last - first);
 }
 
 // Position just past the first ".exe" in any case, or 0 when there is none.

@@ -20,7 +20,7 @@ struct CommandLineRequest {
     // tokens among them (each with the one blank after it) and the blanks before the first.
     std::wstring arguments;
     // Where the path was typed in the line: from its first token to its end, the closing quote
-    // that is its own included. Without a path, both are the line's end.
+    // that is its own included. Without a path, the path's tokens run to the line's end.
     std::size_t pathBegin = 0;
     std::size_t pathEnd = 0;
     // Options that count only before the program path.
