@@ -84,22 +84,16 @@ void CheckMessage(const FakePlatform& fake, std::wstring_view expected) {
 }
 
 // The same text with every switch the line holds spelled in the other case: if any part of a
-// switch token reached the path or the arguments, the two runs launch differently.
-std::wstring WithSwitchesRecased(const std::wstring& text, const vantrel_fuzz::SplitLine& split,
-                                 bool& any) {
+// switch reached the path or the arguments, the two runs launch differently.
+std::wstring WithSwitchesRecased(const std::wstring& text, const vantrel_fuzz::SplitLine& split) {
     std::wstring recased = text;
-    const auto recase = [&](const std::vector<vantrel_fuzz::SplitArgument>& arguments,
-                            bool beforePath) {
-        for (const vantrel_fuzz::SplitArgument& argument : arguments) {
-            if (!vantrel_fuzz::SwitchName(argument, beforePath).empty()) {
+    for (const auto* region : {&split.before, &split.path, &split.after}) {
+        for (const vantrel_fuzz::SplitArgument& argument : *region) {
+            if (!vantrel_fuzz::SwitchName(argument, region == &split.before).empty()) {
                 recased[argument.begin + 1] ^= 0x20;  // w <-> W, p <-> P, t <-> T, ...
-                any = true;
             }
         }
-    };
-    recase(split.before, true);
-    recase(split.path, false);
-    recase(split.after, false);
+    }
     return recased;
 }
 
@@ -130,29 +124,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const FakePlatform& fake = run.platform;
 
     // What the reader asked for, which its own target checks against the C runtime's split.
-    const modVantrel::CommandLineRequest asked = modVantrel::ParseCommandLine(script.text);
-    if (asked.timeLimit || asked.cpuLimit || asked.memoryLimit) {
+    const modVantrel::CommandLineRequest model = modVantrel::ParseCommandLine(script.text);
+    if (model.timeLimit || model.cpuLimit || model.memoryLimit) {
         return 0;  // the flow and launcher tables prove limits; here runs must not crash
     }
-    const auto priorityClass = vantrel_fuzz::ModelPriorityClass(asked.selector);
-    const std::wstring& path = asked.path;
-    const std::wstring& arguments = asked.arguments;
-    const std::optional<std::uint64_t> mask = asked.affinity;
+    const auto priorityClass = vantrel_fuzz::ModelPriorityClass(model.selector);
+    const std::wstring& path = model.path;
+    const std::wstring& arguments = model.arguments;
+    const std::optional<std::uint64_t> mask = model.affinity;
     const bool maskFits = !mask || (*mask != 0 && (*mask & ~script.systemMask) == 0);
-    const bool parentFits = !asked.parent || *asked.parent != 0;
+    const bool parentFits = !model.parent || *model.parent != 0;
     const bool lookupRuns = priorityClass && maskFits && parentFits && !path.empty();
-    const bool setUp = asked.tree || asked.efficiency || asked.affinity;
+    const bool setUp = model.tree || model.efficiency || model.affinity;
     // A set-up step fails only where it is taken.
     const std::string failing = script.failing != nullptr ? script.failing : "";
-    const bool setUpFails = setUp && ((failing == "SetAffinity" && asked.affinity) ||
-                                      (failing == "Assign" && asked.tree) || failing == "Resume");
-    const bool waits = asked.wait || asked.tree || asked.report;
+    const bool setUpFails = setUp && ((failing == "SetAffinity" && model.affinity) ||
+                                      (failing == "Assign" && model.tree) || failing == "Resume");
+    const bool waits = model.wait || model.tree || model.report;
 
     // Every run ends in one launch or in exactly one usage box, never both.
     const bool created = !fake.creations.empty() && script.startSucceeds;
     const bool launched = created && !setUpFails;
     const bool restarted =
-        !fake.creations.empty() && !script.startSucceeds && script.code == 0xFF && !asked.parent;
+        !fake.creations.empty() && !script.startSucceeds && script.code == 0xFF && !model.parent;
     Check(fake.messages.size() <= 1, "at most one usage box per run");
     Check(fake.creations.size() <= 1, "at most one process creation per run");
     Check((launched || restarted) != (fake.messages.size() == 1),
@@ -243,7 +237,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    Check(fake.reports.size() == (launched && asked.report ? 1U : 0U),
+    Check(fake.reports.size() == (launched && model.report ? 1U : 0U),
           "one report with /r after a launch, and none otherwise");
     // Every handle that creation returned is closed, each once.
     Check(fake.openHandles.empty(), "every handle that creation returned is closed");
@@ -252,7 +246,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(CountCalls(fake, "Close(thread)") == closes, "the thread handle is closed once");
     const std::size_t jobs = CountCalls(fake, "CreateTreeJob");
     Check(
-        jobs == (created && asked.tree && (failing != "SetAffinity" || !asked.affinity) ? 1U : 0U),
+        jobs == (created && model.tree && (failing != "SetAffinity" || !model.affinity) ? 1U : 0U),
         "a job is made for /t only, once");
     Check(CountCalls(fake, "Close(job)") == jobs && CountCalls(fake, "Close(port)") == jobs,
           "the job and its port are closed once");
@@ -262,7 +256,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // With /w, timed waits of 1000 ms, each followed by a pump, until the program has ended; with
     // /t the same steps on the job's port, whatever /w says.
     const std::size_t steps = launched && waits ? script.timeouts + 1 : 0;
-    const std::size_t processWaits = asked.tree ? 0 : steps;
+    const std::size_t processWaits = model.tree ? 0 : steps;
     Check(CountCalls(fake, "Wait(process,1000)=") == processWaits, "one timed wait per poll");
     const std::size_t elevatedSteps = restarted ? script.timeouts + 1 : 0;
     Check(
@@ -274,13 +268,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "messages are pumped after every wait");
 
     // The arguments never carry the switch tokens that the reader consumed.
-    bool anySwitch = false;
-    const std::wstring recasedText = WithSwitchesRecased(
-        script.text, vantrel_fuzz::SplitAround(script.text, asked.pathBegin, asked.pathEnd),
-        anySwitch);
-    if (anySwitch) {
-        Script recased = script;
-        recased.text = recasedText;
+    Script recased = script;
+    recased.text = WithSwitchesRecased(
+        script.text, vantrel_fuzz::SplitAround(script.text, model.pathBegin, model.pathEnd));
+    if (recased.text != script.text) {
         Run other;
         Execute(recased, other);
         Check(other.status == run.status && other.platform.messages == fake.messages,
@@ -291,7 +282,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(other.platform.creations[i].commandLine == fake.creations[i].commandLine &&
                       other.platform.creations[i].applicationName ==
                           fake.creations[i].applicationName,
-                  "no consumed switch token reaches the path or the arguments");
+                  "no consumed /w or /p: token reaches the path or the arguments");
         }
     }
     return 0;

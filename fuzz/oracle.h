@@ -40,119 +40,82 @@ inline bool IsLetter(wchar_t c, char lower) {
     return c == static_cast<wchar_t>(lower) || c == static_cast<wchar_t>(lower - ('a' - 'A'));
 }
 
-// One argument as a C runtime splits it from a command line: its text, where it was typed, and
-// whether a double quote stood in it.
+// One argument as a C runtime splits it from a command line: its text, where it was typed in the
+// line, and whether a double quote stood in it.
 struct SplitArgument {
     std::wstring text;
-    std::size_t begin = 0;
-    std::size_t end = 0;
+    std::size_t begin = 0, end = 0;
     bool quoted = false;
 };
 
-// Splits a line as Microsoft documents it for C programs, one character at a time. Blanks outside
-// quotes separate arguments. By the argument rule, backslashes are counted until the next other
-// character: before a quote, each pair gives one backslash and an odd one left makes the quote
-// literal; before anything else they all stand. By the name rule every backslash stands and every
-// quote groups.
-inline std::vector<SplitArgument> SplitLikeRuntime(const std::wstring& line, bool nameRule) {
+// Splits line[from, to) as Microsoft documents it for C programs, one character at a time: blanks
+// outside quotes separate. By the argument rule backslashes are counted up to the next other
+// character: before a quote each pair gives one and an odd one left makes the quote literal;
+// before anything else all stand. By the name rule every backslash stands and every quote groups.
+inline std::vector<SplitArgument> SplitLikeRuntime(const std::wstring& line, std::size_t from,
+                                                   std::size_t to, bool nameRule) {
     std::vector<SplitArgument> split;
-    bool inArgument = false;
-    bool inQuotes = false;
+    bool open = false, inQuotes = false;  // within an argument; within its quotes
     std::size_t backslashes = 0;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const wchar_t c = line[i];
-        const bool blank = c == L' ' || c == L'\t';
-        if (!inArgument && blank) {
+    for (std::size_t i = from; i <= to; ++i) {
+        const wchar_t c = i < to ? line[i] : L' ';  // the end separates too
+        if ((c == L' ' || c == L'\t') && (!inQuotes || i == to)) {
+            if (open) {
+                split.back().text.append(backslashes, L'\\');
+            }
+            open = false;
+            backslashes = 0;
             continue;
         }
-        if (!inArgument) {
-            split.push_back(SplitArgument{L"", i, i, false});
-            inArgument = true;
-        }
-        SplitArgument& argument = split.back();
+        split.resize(split.size() + (open ? 0 : 1), SplitArgument{L"", i, i, false});
+        open = true;
+        split.back().end = i + 1;
         if (c == L'\\' && !nameRule) {
             ++backslashes;
-        } else if (c == L'"') {
-            argument.quoted = true;
-            argument.text.append(backslashes / 2, L'\\');
-            if (backslashes % 2 == 1) {
-                argument.text.push_back(L'"');
-            } else {
-                inQuotes = !inQuotes;
-            }
-            backslashes = 0;
-        } else {
-            argument.text.append(backslashes, L'\\');
-            backslashes = 0;
-            if (blank && !inQuotes) {
-                inArgument = false;
-                continue;
-            }
-            argument.text.push_back(c);
+            continue;
         }
-        argument.end = i + 1;
-    }
-    if (inArgument) {
-        split.back().text.append(backslashes, L'\\');
+        const bool quote = c == L'"', literal = quote && backslashes % 2 == 1;
+        split.back().text.append(quote ? backslashes / 2 : backslashes, L'\\');
+        split.back().text += !quote || literal ? std::wstring(1, c) : L"";
+        split.back().quoted = split.back().quoted || quote;
+        inQuotes = inQuotes != (quote && !literal);
+        backslashes = 0;
     }
     return split;
 }
 
-inline std::wstring Lowered(const std::wstring& text) {
-    std::wstring lowered = text;
+// The name of the switch an argument is ("/w", "/p:", "/parent:"), or nothing: a switch has no
+// quote in it, and only "/w" and "/p:" count once the path has begun.
+inline std::wstring SwitchName(const SplitArgument& argument, bool beforePath) {
+    static const wchar_t* const kNames[] = {L"/w",  L"/p:",      L"/t",     L"/e",    L"/r",
+                                            L"/a:", L"/parent:", L"/time:", L"/cpu:", L"/mem:"};
+    std::wstring lowered = argument.text;
     for (wchar_t& c : lowered) {
         c = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
     }
-    return lowered;
-}
-
-// The name of a switch an argument is, with its colon ("/w", "/p:", "/parent:"), or nothing: a
-// switch has no quote in it, and only "/w" and "/p:" count past the start of the path.
-inline std::wstring SwitchName(const SplitArgument& argument, bool beforePath) {
-    static const wchar_t* const kAnywhere[] = {L"/w", L"/p:"};
-    static const wchar_t* const kBefore[] = {L"/t",       L"/e",     L"/r",    L"/a:",
-                                             L"/parent:", L"/time:", L"/cpu:", L"/mem:"};
-    const std::wstring lowered = Lowered(argument.text);
-    const auto matches = [&](const std::wstring& name) {
-        return name.back() == L':' ? lowered.rfind(name, 0) == 0 : lowered == name;
-    };
-    for (const wchar_t* name : kAnywhere) {
-        if (!argument.quoted && matches(name)) {
-            return name;
-        }
-    }
-    for (const wchar_t* name : kBefore) {
-        if (!argument.quoted && beforePath && matches(name)) {
+    for (std::size_t i = 0; i < 10 && !argument.quoted && (beforePath || i < 2); ++i) {
+        const std::wstring name = kNames[i];
+        if (name.back() == L':' ? lowered.rfind(name, 0) == 0 : lowered == name) {
             return name;
         }
     }
     return {};
 }
 
-// What a reading of the line split into, by region: before the path and the path by the name
-// rule, what follows by the argument rule. The path's arguments are whole, its last one running
-// on past the path's end where it was typed on. Offsets are the line's.
+// The line split by region: before the path and the path by the name rule, the rest by the
+// argument rule. The path's last argument is whole, running on past the path's end where it does.
 struct SplitLine {
-    std::vector<SplitArgument> before;
-    std::vector<SplitArgument> path;
-    std::vector<SplitArgument> after;
+    std::vector<SplitArgument> before, path, after;
 };
 
 inline SplitLine SplitAround(const std::wstring& line, std::size_t pathBegin, std::size_t pathEnd) {
-    const auto shifted = [&](std::size_t from, std::size_t to, bool nameRule) {
-        std::vector<SplitArgument> split = SplitLikeRuntime(line.substr(from, to - from), nameRule);
-        for (SplitArgument& argument : split) {
-            argument.begin += from;
-            argument.end += from;
-        }
-        return split;
-    };
-    std::vector<SplitArgument> path = shifted(pathBegin, line.size(), true);
-    path.erase(
-        std::find_if(path.begin(), path.end(),
-                     [&](const SplitArgument& argument) { return argument.begin >= pathEnd; }),
-        path.end());
-    return {shifted(0, pathBegin, true), path, shifted(pathEnd, line.size(), false)};
+    SplitLine split{SplitLikeRuntime(line, 0, pathBegin, true),
+                    SplitLikeRuntime(line, pathBegin, line.size(), true),
+                    SplitLikeRuntime(line, pathEnd, line.size(), false)};
+    while (!split.path.empty() && split.path.back().begin >= pathEnd) {
+        split.path.pop_back();
+    }
+    return split;
 }
 
 // The value of a priority text that is a plain decimal (an optional sign, digits, at most one

@@ -12,113 +12,84 @@
 
 using vantrel_fuzz::Check;
 using vantrel_fuzz::SplitArgument;
-using vantrel_fuzz::SwitchName;
-
-namespace {
-
-std::vector<std::wstring> Texts(const std::vector<SplitArgument>& split) {
-    std::vector<std::wstring> texts;
-    for (const SplitArgument& argument : split) {
-        texts.push_back(argument.text);
-    }
-    return texts;
-}
-
-// The quote-free text typed from `begin` to `end`, less its switches with the blank after each.
-std::wstring TypedPath(const std::wstring& line, std::size_t begin, std::size_t end,
-                       const std::vector<SplitArgument>& split) {
-    std::wstring typed;
-    std::size_t at = begin;
-    for (const SplitArgument& argument : split) {
-        if (!SwitchName(argument, false).empty()) {
-            typed += line.substr(at, argument.begin - at);
-            at = argument.end;
-            at += at < end && (line[at] == L' ' || line[at] == L'\t') ? 1 : 0;
-        }
-    }
-    typed += line.substr(at, end - at);
-    typed.erase(std::remove(typed.begin(), typed.end(), L'"'), typed.end());
-    return typed;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::wstring text = vantrel_fuzz::DecodeUtf16(data, size);
     const modVantrel::CommandLineRequest request = modVantrel::ParseCommandLine(text);
-    Check(request.pathBegin <= request.pathEnd && request.pathEnd <= text.size(),
-          "the path lies within the line");
-    const bool found = !request.path.empty();
-    Check(found || (request.pathEnd == text.size() && request.arguments.empty()),
-          "without a path the path's text runs to the line's end and nothing is passed on");
-    const vantrel_fuzz::SplitLine split =
-        vantrel_fuzz::SplitAround(text, request.pathBegin, request.pathEnd);
+    const std::size_t begin = request.pathBegin, end = request.pathEnd;
+    Check(begin <= end && end <= text.size(), "the path lies within the line");
 
-    // Before the path stand only switches and empty arguments; the last of each counts.
-    bool wait = false, tree = false, efficiency = false, report = false;
-    std::optional<std::wstring> priority, affinity, parent;
-    const auto take = [&](const SplitArgument& argument, bool beforePath) {
-        const std::wstring name = SwitchName(argument, beforePath);
-        const std::wstring value = argument.text.substr(name.size());
-        wait = wait || name == L"/w";
-        tree = tree || name == L"/t";
-        efficiency = efficiency || name == L"/e";
-        report = report || name == L"/r";
-        priority = name == L"/p:" ? value : priority;
-        affinity = name == L"/a:" ? value : affinity;
-        parent = name == L"/parent:" ? value : parent;
-        return !name.empty();
-    };
-    for (const SplitArgument& argument : split.before) {
-        Check(take(argument, true) || argument.text.empty(),
-              "the path starts at the first argument that is no switch and not empty");
-    }
-    for (const SplitArgument& argument : split.path) {
-        take(argument, false);
-    }
-    std::vector<SplitArgument> passed;
-    for (const SplitArgument& argument : split.after) {
-        if (!take(argument, false)) {
-            passed.push_back(argument);
+    // Before the path stand only switches and empty words; after it the program's arguments. The
+    // path is its typed text less its switches (each with the blank after it) and its quotes.
+    const vantrel_fuzz::SplitLine split = vantrel_fuzz::SplitAround(text, begin, end);
+    std::wstring switches, typed;
+    std::vector<std::wstring> passed, given;
+    std::size_t copied = begin;
+    for (const auto* region : {&split.before, &split.path, &split.after}) {
+        for (const SplitArgument& argument : *region) {
+            const bool isSwitch =
+                !vantrel_fuzz::SwitchName(argument, region == &split.before).empty();
+            Check(region != &split.before || isSwitch || argument.text.empty(),
+                  "the path starts at the first word that is no switch and not empty");
+            switches += isSwitch ? argument.text + L' ' : L"";
+            if (!isSwitch && region == &split.after) {
+                passed.push_back(argument.text);
+            } else if (isSwitch && region == &split.path) {
+                typed += text.substr(copied, argument.begin - copied);
+                const wchar_t after = argument.end < end ? text[argument.end] : L'x';
+                copied = argument.end + (after == L' ' || after == L'\t' ? 1 : 0);
+            }
         }
     }
-    Check(request.wait == wait, "wait is set exactly when a /w switch is present");
-    Check(request.tree == tree && request.efficiency == efficiency && request.report == report,
-          "/t, /e and /r are taken before the program path only");
-    Check(request.affinity.has_value() == affinity.has_value() &&
-              (!affinity ||
-               *request.affinity == vantrel_fuzz::ModelAffinityMask(*affinity).value_or(0)),
-          "the last /a: before the path names a mask of hex digits");
-    Check(request.parent.has_value() == parent.has_value() &&
-              (!parent || *request.parent == vantrel_fuzz::ModelProcessId(*parent)),
-          "the last /parent: before the path names a process id");
-    Check(request.selector == (priority ? modVantrel::ReadPriorityNumber(*priority) : 0),
-          "selector comes from the last /p: switch");
+    typed += text.substr(copied, end - copied);
+    typed.erase(std::remove(typed.begin(), typed.end(), L'"'), typed.end());
 
-    if (found) {
-        const std::wstring typed = TypedPath(text, request.pathBegin, request.pathEnd, split.path);
+    // Each switch means what it means alone, the last of a kind counting.
+    const modVantrel::CommandLineRequest alone = modVantrel::ParseCommandLine(switches);
+    Check(request.wait == alone.wait && request.selector == alone.selector,
+          "/w and /p: count wherever they stand as words, the last /p: wins");
+    Check(request.tree == alone.tree && request.efficiency == alone.efficiency &&
+              request.report == alone.report && request.affinity == alone.affinity &&
+              request.parent == alone.parent && request.timeLimit == alone.timeLimit &&
+              request.cpuLimit == alone.cpuLimit && request.memoryLimit == alone.memoryLimit,
+          "the options count before the program path only, the last one wins");
+    if (!request.path.empty()) {
         Check(request.path == typed, "the path is the quote-free text typed for it, blanks kept");
         const std::size_t exe = vantrel_fuzz::EndOfFirstExe(request.path);
-        Check(exe != 0 && vantrel_fuzz::EndOfFirstExe(request.path.substr(request.path.size() - 4)),
-              "the path ends with .exe");
-        Check(exe == request.path.size() ||
-                  text.substr(request.pathBegin, request.pathEnd - request.pathBegin).find(L'"') !=
-                      std::wstring::npos,
-              "only a quote takes the path past its first .exe");
+        const std::wstring span = text.substr(begin, end - begin), rest = text.substr(end);
+        const bool quoted = span.find(L'"') != text.npos;
+        const bool open = std::count(span.begin(), span.end(), L'"') % 2 == 1;
+        Check(!open || rest.empty() || rest[0] != L'"', "a path never ends before its own quote");
+        bool wordEndingExe = false;  // in what follows a quote never closed
+        for (std::size_t at = 0; at + 4 <= rest.size() && rest.find(L'"') == text.npos; ++at) {
+            const wchar_t next = at + 4 < rest.size() ? rest[at + 4] : L' ';
+            wordEndingExe = wordEndingExe || (vantrel_fuzz::EndOfFirstExe(rest.substr(at, 4)) &&
+                                              (next == L' ' || next == L'\t'));
+        }
+        Check(!open || !wordEndingExe, "a quote never closed takes the last .exe ending a word");
+        Check(exe != 0 &&
+                  vantrel_fuzz::EndOfFirstExe(request.path.substr(request.path.size() - 4)) &&
+                  (exe == request.path.size() || quoted),
+              "the path ends with its first .exe, unless a quote takes it on to a later one");
         // What the program's runtime splits from its arguments is what it splits from the same
         // text typed after its path, less Vantrel's switches.
-        Check(Texts(vantrel_fuzz::SplitLikeRuntime(request.arguments, false)) == Texts(passed),
-              "the program is given the arguments typed after its path, less the switches");
+        for (const SplitArgument& argument : vantrel_fuzz::SplitLikeRuntime(
+                 request.arguments, 0, request.arguments.size(), false)) {
+            given.push_back(argument.text);
+        }
+        Check(given == passed,
+              "the program gets the arguments typed after its path, less switches");
     }
 
     // The number reader on its own, over the whole text.
     const auto plain = vantrel_fuzz::PlainDecimal(text);
     Check(!plain || modVantrel::ReadPriorityNumber(text) == *plain,
           "a plain decimal reads rounded half to even, pinned to 32 bits");
-    if (priority) {
-        const auto radix = vantrel_fuzz::RadixNumber(*priority);
-        Check(!radix || request.selector == *radix, "an &h or &o number reads in its radix");
-    }
+    const auto radix = vantrel_fuzz::RadixNumber(text);
+    Check(!radix || modVantrel::ReadPriorityNumber(text) == *radix,
+          "an &h or &o number reads in its radix");
+    Check(modVantrel::ReadAffinityMask(text) == vantrel_fuzz::ModelAffinityMask(text).value_or(0),
+          "a mask is 1 to 16 hex digits");
 
     // The same text as a whole command line: only the program's name and the blanks after it go.
     const std::wstring_view arguments = modVantrel::ArgumentText(text);

@@ -21,8 +21,7 @@ struct ReaderCase {
     const wchar_t* text;
     bool wait;
     std::int32_t selector;
-    const wchar_t* path;
-    const wchar_t* arguments;
+    const wchar_t* collected;  // the path, a space, then the program's arguments
     bool tree = false;
     bool efficiency = false;
     std::optional<std::uint64_t> affinity = std::nullopt;
@@ -41,8 +40,7 @@ TEST_P(ReaderTest, ReadsRequest) {
     const CommandLineRequest request = ParseCommandLine(c.text);
     EXPECT_EQ(request.wait, c.wait);
     EXPECT_EQ(request.selector, c.selector);
-    EXPECT_EQ(request.path, c.path);
-    EXPECT_EQ(request.arguments, c.arguments);
+    EXPECT_EQ(request.path + L' ' + request.arguments, c.collected);
     EXPECT_EQ(request.tree, c.tree);
     EXPECT_EQ(request.efficiency, c.efficiency);
     EXPECT_EQ(request.affinity, c.affinity);
@@ -53,79 +51,70 @@ TEST_P(ReaderTest, ReadsRequest) {
 INSTANTIATE_TEST_SUITE_P(
     Tokens, ReaderTest,
     ::testing::Values(
-        ReaderCase{L"", false, 0, L"", L""},
-        ReaderCase{L"/w /p:5 c:\\tools\\app.exe -x", true, 5, L"c:\\tools\\app.exe", L"-x"},
-        ReaderCase{L"/p:2 c:\\app.exe /p:4", false, 4, L"c:\\app.exe", L""},
-        ReaderCase{L"c:\\app.exe /w", true, 0, L"c:\\app.exe", L""},
+        ReaderCase{L"", false, 0, L" "},
+        ReaderCase{L"/w /p:5 c:\\tools\\app.exe -x", true, 5, L"c:\\tools\\app.exe -x"},
+        ReaderCase{L"/p:2 c:\\app.exe /p:4", false, 4, L"c:\\app.exe "},
+        ReaderCase{L"c:\\app.exe /w", true, 0, L"c:\\app.exe "},
         // Switches in any case; everything collected keeps its case.
-        ReaderCase{L"/W /P:3 C:\\Tools\\App.EXE -Verbose", true, 3, L"C:\\Tools\\App.EXE",
-                   L"-Verbose"},
-        ReaderCase{L"/wait /p c:\\a.exe", false, 0, L"/wait /p c:\\a.exe", L""},
-        // The path keeps the blanks typed between its tokens; tabs separate switches too.
-        ReaderCase{L"a  b.exe", false, 0, L"a  b.exe", L""},
-        ReaderCase{L" a\t.exe ", false, 0, L"a\t.exe", L""},
-        ReaderCase{L"/p:2\t7za.exe", false, 2, L"7za.exe", L""},
-        // A quoted path ends at its quote; the program's arguments stay as typed and no quoted
-        // one replaces the path.
-        ReaderCase{L"\"c:\\program files\\app.exe\" -q", false, 0, L"c:\\program files\\app.exe",
-                   L"-q"},
-        ReaderCase{L"x \"c:\\a b\\app.exe\"", false, 0, L"x c:\\a b\\app.exe", L""},
-        ReaderCase{L"\"c:\\t.exe\"x \"b /w c\"", false, 0, L"c:\\t.exe", L"x \"b /w c\""},
-        ReaderCase{L"c:\\app.exe \"a b\"", false, 0, L"c:\\app.exe", L"\"a b\""},
-        ReaderCase{L"scan.exe x \"c:\\dl\\evil.exe\"", false, 0, L"scan.exe",
-                   L"x \"c:\\dl\\evil.exe\""},
-        ReaderCase{L"\"c:\\av\\scan.exe \"c:\\dl\\evil.exe\"", false, 0, L"c:\\av\\scan.exe",
-                   L"\"c:\\dl\\evil.exe\""},
-        ReaderCase{L"\"c:\\a b\\t.exe\" \"x y\" /w", true, 0, L"c:\\a b\\t.exe", L"\"x y\" "},
-        ReaderCase{L"\"c:\\a b\\t.exe -x\" y", false, 0, L"c:\\a b\\t.exe", L"-x\" y"},
+        ReaderCase{L"/W /P:3 C:\\Tools\\App.EXE -Verbose", true, 3, L"C:\\Tools\\App.EXE -Verbose"},
+        ReaderCase{L"/wait /p c:\\a.exe", false, 0, L"/wait /p c:\\a.exe "},
+        // The path keeps the blanks typed between its words; tabs separate switches too.
+        ReaderCase{L"a  b.exe", false, 0, L"a  b.exe "},
+        ReaderCase{L" a\t.exe ", false, 0, L"a\t.exe "},
+        ReaderCase{L"/p:2\t7za.exe", false, 2, L"7za.exe "},
+        // An opening quote starts the path only before any text; a quoted path ends at its quote.
+        // The program's arguments stay as typed and no quoted one replaces the path.
+        ReaderCase{L"\"c:\\program files\\app.exe\" -q", false, 0,
+                   L"c:\\program files\\app.exe -q"},
+        ReaderCase{L"x \"c:\\a b\\app.exe\"", false, 0, L"x c:\\a b\\app.exe "},
+        ReaderCase{L"\"c:\\t.exe\"x \"b /w c\"", false, 0, L"c:\\t.exe x \"b /w c\""},
+        ReaderCase{L"c:\\app.exe \"a b\"", false, 0, L"c:\\app.exe \"a b\""},
+        ReaderCase{L"scan.exe x \"c:\\dl\\evil.exe\"", false, 0,
+                   L"scan.exe x \"c:\\dl\\evil.exe\""},
+        ReaderCase{L"\"c:\\av\\scan.exe \"c:\\dl\\evil.exe\"", false, 0,
+                   L"c:\\av\\scan.exe \"c:\\dl\\evil.exe\""},
+        ReaderCase{L"\"c:\\a b\\t.exe\" \"x y\" /w", true, 0, L"c:\\a b\\t.exe \"x y\""},
+        ReaderCase{L"\"c:\\a b\\t.exe -x\" y", false, 0, L"c:\\a b\\t.exe -x\" y"},
         // A quote inside a word groups as in any program's name; no switch is read inside quotes;
         // a path whose quote is never closed runs to its last ".exe" that ends a word.
         ReaderCase{L"/w /p:3 c:\\Program\" Files\\vt\\tool.exe\" x", true, 3,
-                   L"c:\\Program Files\\vt\\tool.exe", L"x"},
+                   L"c:\\Program Files\\vt\\tool.exe x"},
         ReaderCase{L"\"c:\\Program\" Files\\vt\\tool.exe x", false, 0,
-                   L"c:\\Program Files\\vt\\tool.exe", L"x"},
-        ReaderCase{L"c:\\r\\a\" \"b.exe", false, 0, L"c:\\r\\a b.exe", L""},
-        ReaderCase{L"c:\\x\\\"a b\"\\p.exe", false, 0, L"c:\\x\\a b\\p.exe", L""},
-        ReaderCase{L"pa.exe\"\" x y", false, 0, L"pa.exe", L"\"\" x y"},
-        ReaderCase{L"/p:3 \"c:\\r\\a /w b.exe\" x", false, 3, L"c:\\r\\a /w b.exe", L"x"},
-        ReaderCase{L"\"c:\\r\\a.exe b\\probe.exe x", false, 0, L"c:\\r\\a.exe b\\probe.exe", L"x"},
-        ReaderCase{L"\"c:\\av\\scan.exe d:\\dl\\evil.exe", false, 0,
-                   L"c:\\av\\scan.exe d:\\dl\\evil.exe", L""},
-        ReaderCase{L"probe.exe a /p:4\texit:5", false, 4, L"probe.exe", L"a exit:5"},
-        // Among the arguments, switches count outside quoted stretches only; 2n backslashes
-        // before a quote leave it grouping, 2n+1 make it literal.
-        ReaderCase{L"t.exe \"a /w b\" \"/p:2\" x /p:3  y", false, 3, L"t.exe",
-                   L"\"a /w b\" \"/p:2\" x  y"},
-        ReaderCase{L"t.exe \"say \\\"hi\\\" /w", false, 0, L"t.exe", L"\"say \\\"hi\\\" /w"},
-        ReaderCase{L"t.exe a\\\\\"b /w\" c\\\"d /w", true, 0, L"t.exe", L"a\\\\\"b /w\" c\\\"d "},
-        ReaderCase{L"t.exe-D\"a b\" /w", true, 0, L"t.exe", L"-D\"a b\" "},
-        ReaderCase{L"x \"c:\\app.exe\"", false, 0, L"x c:\\app.exe", L""},
-        ReaderCase{L"t.exe \"c:\\d\\\\\" /w", true, 0, L"t.exe", L"\"c:\\d\\\\\" "},
-        ReaderCase{L"\"\"", false, 0, L"", L""},
-        ReaderCase{L"a\"b c.exe", false, 0, L"ab c.exe", L""},
-        // Before the path an empty token names nothing; a lone quote groups the rest.
-        ReaderCase{L"\"", false, 0, L"", L""},
-        ReaderCase{L"a \" b.exe", false, 0, L"a  b.exe", L""},
-        ReaderCase{L"c:\\app.exe \" -x", false, 0, L"c:\\app.exe", L"\" -x"},
-        ReaderCase{L"/p:3 \" \"", false, 3, L"", L""},
+                   L"c:\\Program Files\\vt\\tool.exe x"},
+        ReaderCase{L"c:\\r\\a\" \"b.exe", false, 0, L"c:\\r\\a b.exe "},
+        ReaderCase{L"pa.exe\"\" x y", false, 0, L"pa.exe \"\" x y"},
+        ReaderCase{L"/p:3 \"c:\\r\\a /w b.exe\" x", false, 3, L"c:\\r\\a /w b.exe x"},
+        ReaderCase{L"\"c:\\r\\a.exe b\\probe.exe x", false, 0, L"c:\\r\\a.exe b\\probe.exe x"},
+        ReaderCase{L"probe.exe a /p:4\texit:5", false, 4, L"probe.exe a exit:5"},
+        // Switches count outside quoted stretches only; an escaped quote opens none.
+        ReaderCase{L"t.exe \"a /w b\" \"/p:2\" x /p:3  y", false, 3,
+                   L"t.exe \"a /w b\" \"/p:2\" x  y"},
+        ReaderCase{L"t.exe \"say \\\"hi\\\" /w", false, 0, L"t.exe \"say \\\"hi\\\" /w"},
+        ReaderCase{L"t.exe-D\"a b\" /w", true, 0, L"t.exe -D\"a b\""},
+        ReaderCase{L"x \"c:\\app.exe\"", false, 0, L"x c:\\app.exe "},
+        ReaderCase{L"t.exe \"c:\\d\\\\\" /w", true, 0, L"t.exe \"c:\\d\\\\\""},
+        ReaderCase{L"\"\"", false, 0, L" "}, ReaderCase{L"a\"b c.exe", false, 0, L"ab c.exe "},
+        // Before the path an empty word names nothing; a lone quote groups the rest.
+        ReaderCase{L"\"", false, 0, L" "}, ReaderCase{L"a \" b.exe", false, 0, L"a  b.exe "},
+        ReaderCase{L"c:\\app.exe \" -x", false, 0, L"c:\\app.exe \" -x"},
+        ReaderCase{L"/p:3 \" \"", false, 3, L" "},
         // Options count before the program path only, in any case; the last "/a:" counts whole.
-        ReaderCase{L"/t /e /a:3 /p:2 c:\\a.exe -x", false, 2, L"c:\\a.exe", L"-x", true, true, 3},
-        ReaderCase{L"  /T  /E /A:f0 a.exe", false, 0, L"a.exe", L"", true, true, 0xF0},
-        ReaderCase{L"/p:3 ping.exe /t /e /a:3 host /w", true, 3, L"ping.exe", L"/t /e /a:3 host "},
-        ReaderCase{L"x /t a.exe", false, 0, L"x /t a.exe", L""},
-        ReaderCase{L"\"\" /t a.exe", false, 0, L"a.exe", L"", true},
-        ReaderCase{L"/tx /e: /a a.exe", false, 0, L"/tx /e: /a a.exe", L""},
-        ReaderCase{L"/R /r a.exe /r", false, 0, L"a.exe", L"/r", false, false, {}, {}, true},
-        ReaderCase{L"/a:zz /a:1 a.exe", false, 0, L"a.exe", L"", false, false, 1},
-        ReaderCase{L"/a:1 /a:zz a.exe", false, 0, L"a.exe", L"", false, false, 0},
-        ReaderCase{L"/a: a.exe", false, 0, L"a.exe", L"", false, false, 0},
+        ReaderCase{L"/t /e /a:3 /p:2 c:\\a.exe -x", false, 2, L"c:\\a.exe -x", true, true, 3},
+        ReaderCase{L"  /T  /E /A:f0 a.exe", false, 0, L"a.exe ", true, true, 0xF0},
+        ReaderCase{L"/p:3 ping.exe /t /e /a:3 host /w", true, 3, L"ping.exe /t /e /a:3 host"},
+        ReaderCase{L"x /t a.exe", false, 0, L"x /t a.exe "},
+        ReaderCase{L"\"\" /t a.exe", false, 0, L"a.exe ", true},
+        ReaderCase{L"/tx /e: /a a.exe", false, 0, L"/tx /e: /a a.exe "},
+        ReaderCase{L"/R /r a.exe /r", false, 0, L"a.exe /r", false, false, {}, {}, true},
+        ReaderCase{L"/a:zz /a:1 a.exe", false, 0, L"a.exe ", false, false, 1},
+        ReaderCase{L"/a:1 /a:zz a.exe", false, 0, L"a.exe ", false, false, 0},
+        ReaderCase{L"/a: a.exe", false, 0, L"a.exe ", false, false, 0},
         // "/parent:" too: 1 to 10 decimal digits within 32 bits, else 0; the last one counts.
-        ReaderCase{L"/Parent:0042 a.exe", false, 0, L"a.exe", L"", false, false, {}, 42},
-        ReaderCase{L"/PARENT:4294967295 a.exe", false, 0, L"a.exe", L"", false, false, {}, ~0U},
-        ReaderCase{
-            L"/parent:7 /parent:4294967296 a.exe", false, 0, L"a.exe", L"", false, false, {}, 0},
-        ReaderCase{L"/parent:00000000001 a.exe", false, 0, L"a.exe", L"", false, false, {}, 0},
-        ReaderCase{L"a.exe /parent:7", false, 0, L"a.exe", L"/parent:7"}));
+        ReaderCase{L"/Parent:0042 a.exe", false, 0, L"a.exe ", false, false, {}, 42},
+        ReaderCase{L"/PARENT:4294967295 a.exe", false, 0, L"a.exe ", false, false, {}, ~0U},
+        ReaderCase{L"/parent:7 /parent:4294967296 a.exe", false, 0, L"a.exe ", false, false, {}, 0},
+        ReaderCase{L"/parent:00000000001 a.exe", false, 0, L"a.exe ", false, false, {}, 0},
+        ReaderCase{L"a.exe /parent:7", false, 0, L"a.exe /parent:7"}));
 
 struct MaskCase {
     const wchar_t* text;
@@ -200,7 +189,7 @@ TEST_P(NumberTest, ReadsPriorityNumber) {
     const NumberCase& c = GetParam();
     EXPECT_EQ(ReadPriorityNumber(c.text), c.value)
         << "reading " << ::testing::PrintToString(std::wstring(c.text));
-    // The same number behind "/p:" in a command line, where a blank would end the token.
+    // The same number behind "/p:" in a command line, where a blank would end the word.
     if (std::wstring_view(c.text).find_first_of(L" \t") == std::wstring_view::npos) {
         EXPECT_EQ(ParseCommandLine(std::wstring(L"/p:") + c.text).selector, c.value);
     }

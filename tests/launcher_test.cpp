@@ -62,15 +62,8 @@ struct StartupCase {
 };
 
 TEST(LauncherTest, SetsTheShowWindowCommandWhenThereIsOne) {
-    const StartupCase cases[] = {
-        {kNoShowWindow, 0, 0},
-        {0, 1, 0},
-        {-5, 0, 0},
-        {3, 1, 3},
-        {11, 1, 11},
-        // One that is no show command is passed as none, not one that does not fit 16 bits.
-        {12, 0, 0},
-        {32768, 0, 0}};
+    const StartupCase cases[] = {{kNoShowWindow, 0, 0}, {0, 1, 0},  {-5, 0, 0},   {3, 1, 3},
+                                 {11, 1, 11},           {12, 0, 0}, {32768, 0, 0}};
     for (const StartupCase& c : cases) {
         Launch launch;
         launch.Run(kWaitNone, c.showWindow);

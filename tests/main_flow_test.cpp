@@ -162,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
                  nullptr,
                  0,
                  L"c:\\a.exe",
-                 L"\"c:\\a.exe\" -x   ",
+                 L"\"c:\\a.exe\" -x",
                  0x20},
         FlowCase{L"/p:1 .exe", {}, kNoFile, 2, nullptr, nullptr, 0},
         FlowCase{L"/p:1 .exe", {L".exe"}, nullptr, 0, L".exe", L"\".exe\"", 0x40},
@@ -209,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L"/time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, L"a.exe", L"\"a.exe\"", 0x24},
         FlowCase{L"/time:2 /p:3 \"c:\\my.exe x\\a.exe\" -x", {L"c:\\my.exe x\\a.exe"}, nullptr, 42, L"c:\\my.exe x\\a.exe", L"\"c:\\my.exe x\\a.exe\" -x", 0x24},
         // 740 restarts elevated; the status is the elevated run's, whatever the options.
-        FlowCase{L" /p:3  a.exe  \"x\" ", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\" \"x\" ", 0x20, 0xFF, 740},
+        FlowCase{L" /p:3  a.exe  \"x\" ", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\" \"x\"", 0x20, 0xFF, 740},
         FlowCase{L"/w /p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740},
         FlowCase{L"/p:3 a.exe", {L"a.exe"}, kLaunch, 1223, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740, 1223},
         FlowCase{L"/p:3 a.exe", {L"a.exe"}, kLaunch, 2, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740, 2},

@@ -159,8 +159,14 @@ class Reader {
             }
         }
         arguments.append(line_.substr(copyFrom));
-        const std::size_t first = arguments.find_first_not_of(L" \t");
-        arguments.erase(0, first == std::wstring::npos ? arguments.size() : first);
+        // Blanks outside quotes at either end separate nothing.
+        std::optional<Token> token = NextToken(arguments, 0, QuoteRule::kArgument);
+        const std::size_t begin = token ? token->begin : 0;
+        std::size_t end = begin;
+        for (; token; token = NextToken(arguments, end, QuoteRule::kArgument)) {
+            end = token->end;
+        }
+        arguments = arguments.substr(begin, end - begin);
     }
 
     std::wstring_view line_;

@@ -17,7 +17,8 @@ struct CommandLineRequest {
     // The program path, its quotes taken out; empty when the line names no ".exe".
     std::wstring path;
     // The program's arguments: the text after the path exactly as typed, less the "/w" and "/p:"
-    // tokens among them (each with the one blank after it) and the blanks before the first.
+    // tokens among them (each with the one blank after it) and the blanks outside quotes that
+    // begin or end it.
     std::wstring arguments;
     // Where the path was typed in the line: from its first token to its end, the closing quote
     // that is its own included. Without a path, the path's tokens run to the line's end.

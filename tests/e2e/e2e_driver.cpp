@@ -120,8 +120,8 @@ const Row kRows[] = {
     // Inputs that once ended in the fatal report.
     {L"lone quote: priority message", L"\"", L"", Message::Priority, 87, nullptr, 0},
     {L"lone quote after a priority: .exe message", L"/p:3 \"", L"", Message::NoExe, 87, nullptr, 0},
-    {L"lone quote before a path adds nothing", L"/p:3 \" {w}\\probe.exe", L"", Message::None, 0,
-     L"\"{w}\\probe.exe\"", kNormal},
+    {L"lone quote before a path keeps the blank after it: file message", L"/p:3 \" {w}\\probe.exe",
+     L"", Message::NoFile, 2, nullptr, 0},
     {L"huge priority number: priority message", L"/p:99999999999 {w}\\probe.exe", L"",
      Message::Priority, 87, nullptr, 0},
     {L"huge negative priority number: priority message", L"/p:-99999999999 {w}\\probe.exe", L"",
@@ -159,6 +159,9 @@ const Row kRows[] = {
      Hints::None, kNoChild, 0, 0, -1, Start::Detached},
     {L"no box on a window station nobody sees", L"/p:9 x", L"", Message::Priority, 87, nullptr, 0, 0,
      0, Timing::Any, 0, 0, Hints::None, kNoChild, 0, 0, -1, Start::HiddenStation},
+    // Quotes group inside a word, as in any program's name: never the decoy at {w}\ab.
+    {L"quote in a word", L"/p:3 {w}\\a\" \"b\\p.exe \"\" x", L"", Message::None, 0,
+     L"\"{w}\\a b\\p.exe\" \"\" x", kNormal},
     {L"quoted path with spaces", L"/p:3 \"{w}\\Dir With Space\\Probe Tool.exe\" -q", L"",
      Message::None, 0, L"\"{w}\\Dir With Space\\Probe Tool.exe\" -q", kNormal},
     {L"relative path found in the working folder", L"/p:3 probe.exe rel", L"", Message::None, 0,
@@ -722,6 +725,8 @@ void MakeWorkFolder(const Setup& setup, const fs::path& probe, e2e::Suite& suite
     Copy(probe, work / L"probe.exe");
     Copy(probe, work / L"Dir With Space" / L"Probe Tool.exe");
     Copy(probe, work / L"sub" / L"inner.exe");
+    Copy(probe, work / L"a b" / L"p.exe");
+    Copy(probe, work / L"ab" / L"p.exe");
     Copy(probe, work / L"onpath" / L"pathonly.exe");
     Copy(probe, work / L"wild" / L"probe-a.exe");
     Copy(probe, work / OUTSIDE_ANSI / L"probe.exe");
