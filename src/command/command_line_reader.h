@@ -31,7 +31,12 @@ struct CommandLineRequest {
     std::optional<std::uint32_t> timeLimit;
     std::optional<std::uint32_t> cpuLimit;
     std::optional<std::uint64_t> memoryLimit;
+    // The seconds of the last "/grace:" token, above kMaxGraceSeconds when the text is not one;
+    // none without such a token.
+    std::optional<std::uint32_t> gracePeriod;
 };
+
+inline constexpr std::uint32_t kMaxGraceSeconds = 3600;
 
 // Reads a priority number: blanks, tabs and line feeds are skipped; the longest leading decimal
 // number (sign, point, exponent) or &h / &o number is taken, rounded half to even. A value that
@@ -49,6 +54,10 @@ std::uint32_t ReadProcessId(std::wstring_view text);
 // Reads a time limit: 1 to 10 decimal digits and an optional unit, s (the default), m or h, in any
 // case, in all 1 to 4294967 seconds. Any other text gives 0.
 std::uint32_t ReadTimeLimit(std::wstring_view text);
+
+// Reads a grace period: 1 to 10 decimal digits and an optional unit, s (the default), m or h, in
+// any case, in all 0 to kMaxGraceSeconds seconds. Any other text gives kMaxGraceSeconds + 1.
+std::uint32_t ReadGracePeriod(std::wstring_view text);
 
 // Reads a processor share: 1 to 3 decimal digits, 1 to 100 percent. Any other text gives 0.
 std::uint32_t ReadCpuLimit(std::wstring_view text);

@@ -1,5 +1,7 @@
 #include "command/mod_vantrel.h"
 
+#include <algorithm>
+
 #include "command/command_line_reader.h"
 #include "command/text.h"
 #include "launch/elevation.h"
@@ -39,6 +41,9 @@ std::wstring_view ReadControls(Platform& platform, const CommandLineRequest& req
     if (request.timeLimit == 0U) {
         return kTimeLimitMessage;
     }
+    if (request.gracePeriod > kMaxGraceSeconds) {
+        return kGracePeriodMessage;
+    }
     if (request.cpuLimit == 0U) {
         return kCpuLimitMessage;
     }
@@ -48,6 +53,7 @@ std::wstring_view ReadControls(Platform& platform, const CommandLineRequest& req
     controls.timeLimitMs = request.timeLimit.value_or(0) * 1000;
     controls.cpuPercent = request.cpuLimit.value_or(0);
     controls.memoryLimit = request.memoryLimit.value_or(0);
+    controls.graceMs = request.gracePeriod.value_or(kDefaultGraceSeconds) * 1000;
     controls.tree = request.tree || controls.Limited();
     return {};
 }
@@ -157,11 +163,21 @@ int Main(Platform& platform) {
     launch.pollInterval = kPollIntervalMs;
     launch.report = request.report;
     ProcessInformation processInfo;
+    const std::uint32_t limit = launch.controls.timeLimitMs;
+    const std::uint64_t launchedAt = limit != 0 ? platform.MonotonicMicroseconds() : 0;
     LaunchOutcome outcome = LaunchProgram(platform, launch, processInfo);
     // Only an ordinary run restarts itself elevated; the elevated run has a parent, so a program
     // that it cannot start either is reported there and no third run follows.
     if (outcome.created == 0 && outcome.error == kErrorElevationRequired && !request.parent) {
-        outcome = RunElevated(platform, commandText, launch.showWindow, kPollIntervalMs);
+        // The time limit counts from this launch: a consent prompt nobody answers must not hold
+        // the run past it.
+        const std::uint64_t spentMs =
+            limit != 0 ? (platform.MonotonicMicroseconds() - launchedAt) / 1000 : 0;
+        const std::uint32_t promptLimit =
+            limit != 0 ? limit - static_cast<std::uint32_t>(std::min<std::uint64_t>(spentMs, limit))
+                       : kInfinite;
+        outcome =
+            RunElevated(platform, commandText, launch.showWindow, kPollIntervalMs, promptLimit);
         if (outcome.created != 0) {
             return static_cast<int>(outcome.exitCode);  // the elevated run's status, as it is
         }
@@ -172,7 +188,10 @@ int Main(Platform& platform) {
     }
     const int status = StatusOf(outcome, wait);
     if (request.report) {
-        platform.WriteReport(ReportLine(status, outcome));
+        // A line of its own, after output that did not end one (a progress line's carriage
+        // return), so that "findstr /b vantrel:" finds it.
+        const std::wstring_view lineEnd = platform.ErrorAtLineStart() ? L"" : kLineEnd;
+        platform.WriteReport(std::wstring(lineEnd) + ReportLine(status, outcome));
     }
     return status;
 }
