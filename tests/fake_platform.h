@@ -45,10 +45,10 @@ class FakePlatform : public Platform {
     std::uint32_t elevationError = 0;       // what starting elevated answers
     std::uint32_t allowWaitError = 0;       // what the administrators' entry answers
     bool jobsNest = true;
-    std::uint32_t breakawayError = 0;  // what a creation that leaves Vantrel's job answers
-    std::vector<std::uint32_t> jobProcesses;             // the job's list at the stop
+    std::uint32_t breakawayError = 0;         // what a creation that leaves Vantrel's job answers
+    std::vector<std::uint32_t> jobProcesses;  // the job's list at the stop
     std::map<std::uint32_t, std::vector<std::uint32_t>> consoles;  // who shares each one's
-    bool atLineStart = true;                             // where standard error stands
+    bool atLineStart = true;                                       // where standard error stands
 
     // What it saw.
     std::vector<std::string> calls;

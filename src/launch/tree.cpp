@@ -66,21 +66,23 @@ void Tree::Wait(Handle program, std::uint32_t group, const LaunchRequest& reques
     const std::uint32_t pollInterval = request.pollInterval;
     stop_.graceMs = request.controls.graceMs;
     stop_.group = group;
-    const InterruptsPassed passed(platform_, group);
-    // The time limit is a deadline in the same wait, counted from the resume: no step lasts past
-    // it.
-    const std::uint32_t limit = request.controls.timeLimitMs;
-    const std::uint64_t deadline = limit != 0 ? Later(platform_, limit) : ~std::uint64_t{0};
-    outcome.parentEnded = !PollUntil(platform_, request.parent, [&] {
-        if (Ended(StepUntil(platform_, deadline, pollInterval))) {
-            return true;
+    {
+        const InterruptsPassed passed(platform_, group);
+        // The time limit is a deadline in the same wait, counted from the resume: no step lasts
+        // past it.
+        const std::uint32_t limit = request.controls.timeLimitMs;
+        const std::uint64_t deadline = limit != 0 ? Later(platform_, limit) : ~std::uint64_t{0};
+        outcome.parentEnded = !PollUntil(platform_, request.parent, [&] {
+            if (Ended(StepUntil(platform_, deadline, pollInterval))) {
+                return true;
+            }
+            outcome.timedOut = platform_.MonotonicMicroseconds() >= deadline;
+            return outcome.timedOut;
+        });
+        if (outcome.timedOut) {
+            Stop(pollInterval);
+            outcome.stop = stop_;
         }
-        outcome.timedOut = platform_.MonotonicMicroseconds() >= deadline;
-        return outcome.timedOut;
-    });
-    if (outcome.timedOut) {
-        Stop(pollInterval);
-        outcome.stop = stop_;
     }
     outcome.memoryLimitHit = memoryLimitHit_;
     if (!outcome.parentEnded) {

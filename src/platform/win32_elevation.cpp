@@ -100,7 +100,6 @@ std::uint32_t StartElevatedNow(const ElevatedStart& start, Handle& process) {
     return 0;
 }
 
-
 // A start on a thread of its own, so that the caller may give up on a prompt nobody answers.
 // Shared by the two threads: the last to let go closes the process, if it was not taken.
 struct ElevatedCall {

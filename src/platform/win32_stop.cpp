@@ -45,8 +45,7 @@ BOOL WINAPI IgnoreBreak(DWORD /*event*/) {
 // Found at run time, so that vantrel.com, which has no window of its own, loads USER32 only here.
 std::uint32_t Win32Platform::CloseWindowsOf(const std::vector<std::uint32_t>& processIds) {
     const auto enumerate = SystemFunction<EnumerateWindows>(L"user32.dll", "EnumWindows");
-    const auto threadOf =
-        SystemFunction<ThreadOfWindow>(L"user32.dll", "GetWindowThreadProcessId");
+    const auto threadOf = SystemFunction<ThreadOfWindow>(L"user32.dll", "GetWindowThreadProcessId");
     const auto post = SystemFunction<PostToWindow>(L"user32.dll", "PostMessageW");
     if (processIds.empty() || enumerate == nullptr || threadOf == nullptr || post == nullptr) {
         return 0;

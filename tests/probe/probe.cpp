@@ -14,6 +14,9 @@
 //   HANDLE      a handle value, in decimal, that the probe must not have inherited: the record's
 //               last line is 1 when it names a signalled object here, else 0; "ok" goes to output
 //   SLEEP_MS    how long to sleep then (default 0)
+//   WINDOW      "save" or "ignore": first "progress" and a carriage return, no line end, go to
+//               standard error; then the sleep keeps a top-level window, whose WM_CLOSE ends it
+//               at once ("save", as a program that saves its work and exits) or is ignored
 //   DONE        file to make, empty, once the sleep is over: tells a waiting test that the probe
 //               has reached its end
 //   EXIT        the exit code (default 0)
@@ -70,6 +73,40 @@ DWORD StartChild(DWORD flags) {
     return 0;
 }
 
+LRESULT CALLBACK SavingWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE) {
+        ::PostQuitMessage(0);
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK StubbornWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return message == WM_CLOSE ? 0 : ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void SleepWithWindow(DWORD milliseconds, bool saves) {
+    DWORD written = 0;
+    ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), "progress\r", 9, &written, nullptr);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = saves ? SavingWindow : StubbornWindow;
+    windowClass.lpszClassName = L"vantrel-probe";
+    ::RegisterClassW(&windowClass);
+    ::CreateWindowExW(0, windowClass.lpszClassName, L"probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                      0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    const ULONGLONG end = ::GetTickCount64() + milliseconds;
+    for (ULONGLONG now = ::GetTickCount64(); now < end; now = ::GetTickCount64()) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                return;
+            }
+            ::DispatchMessageW(&message);
+        }
+    }
+}
+
 void Record(const std::wstring& path, DWORD childError) {
     wchar_t directory[MAX_PATH * 4] = {};
     ::GetCurrentDirectoryW(MAX_PATH * 4, directory);
@@ -118,7 +155,12 @@ int wmain() {
     if (!Variable(L"VANTREL_PROBE_HANDLE").empty()) {
         ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), L"ok", 4, &written, nullptr);
     }
-    ::Sleep(Number(L"VANTREL_PROBE_SLEEP_MS"));
+    const std::wstring window = Variable(L"VANTREL_PROBE_WINDOW");
+    if (window.empty()) {
+        ::Sleep(Number(L"VANTREL_PROBE_SLEEP_MS"));
+    } else {
+        SleepWithWindow(Number(L"VANTREL_PROBE_SLEEP_MS"), window == L"save");
+    }
     const std::wstring done = Variable(L"VANTREL_PROBE_DONE");
     if (!done.empty()) {
         const HANDLE file = ::CreateFileW(done.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
