@@ -3,7 +3,8 @@
 //   vantrel_tree.exe outlive MS   starts "sleep MS" and ends at once: the tree outlives its root;
 //                                 with VANTREL_TREE_REPORT set, first writes there the moment of
 //                                 its first instruction, in milliseconds of the performance counter
-//   vantrel_tree.exe sleep MS     sleeps MS milliseconds
+//   vantrel_tree.exe sleep MS     sleeps MS milliseconds with a window, which WM_CLOSE closes at
+//                                 once: as a program asked to close by Vantrel's time limit
 //   vantrel_tree.exe descend N [STAMP]
 //     starts the next of a chain of descendants, "descend N-1", while N > 0. A descendant (given
 //     STAMP, its parent's performance counter just before creating it; the root only starts the
@@ -89,6 +90,34 @@ void ReportDelay(long long start, long long stamp, unsigned long remaining) {
     WriteReport(std::string(line, size > 0 ? static_cast<std::size_t>(size) : 0));
 }
 
+LRESULT CALLBACK Window(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE) {
+        ::PostQuitMessage(0);
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void SleepWithWindow(unsigned long milliseconds) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = Window;
+    windowClass.lpszClassName = L"vantrel-tree";
+    ::RegisterClassW(&windowClass);
+    ::CreateWindowExW(0, windowClass.lpszClassName, L"tree", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                      nullptr, nullptr, nullptr, nullptr);
+    const ULONGLONG end = ::GetTickCount64() + milliseconds;
+    for (ULONGLONG now = ::GetTickCount64(); now < end; now = ::GetTickCount64()) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                return;
+            }
+            ::DispatchMessageW(&message);
+        }
+    }
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -101,7 +130,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const std::wstring mode = argv[1];
     const unsigned long number = std::wcstoul(argv[2], nullptr, 10);
     if (mode == L"sleep") {
-        ::Sleep(number);
+        SleepWithWindow(number);
         return 0;
     }
     if (mode == L"outlive") {

@@ -57,16 +57,16 @@ struct ModelRequest {
     bool report = false;
     std::optional<std::wstring> affinityText;  // after "/a:" in the last such token
     std::optional<std::wstring> parentText;    // after "/parent:" in the last such token
-    bool limited = false;                      // a "/time:", "/cpu:" or "/mem:" token was taken
+    bool limited = false;  // a "/time:", "/grace:", "/cpu:" or "/mem:" token was taken
 };
 
-// Whether a token names a limit: "/time:", "/cpu:" or "/mem:" in any case.
+// Whether a token names a limit or its grace: "/time:", "/grace:", "/cpu:" or "/mem:" in any case.
 inline bool IsLimit(const std::wstring& t) {
     std::wstring head;
     for (const wchar_t c : t.substr(0, t.find(L':') + 1)) {
         head += c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
     }
-    return head == L"/time:" || head == L"/cpu:" || head == L"/mem:";
+    return head == L"/time:" || head == L"/grace:" || head == L"/cpu:" || head == L"/mem:";
 }
 
 inline bool OnlySpaces(const std::wstring& text) {
