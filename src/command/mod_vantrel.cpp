@@ -70,6 +70,22 @@ int StatusOf(const LaunchOutcome& outcome, bool wait) {
     return wait ? static_cast<int>(outcome.exitCode) : 0;
 }
 
+// Milliseconds left of a limit counted from `since` on the platform's clock; kInfinite without one.
+std::uint32_t TimeLeft(Platform& platform, std::uint32_t limitMs, std::uint64_t since) {
+    if (limitMs == 0) {
+        return kInfinite;
+    }
+    const std::uint64_t spentMs = (platform.MonotonicMicroseconds() - since) / 1000;
+    return limitMs - static_cast<std::uint32_t>(std::min<std::uint64_t>(spentMs, limitMs));
+}
+
+// The report on a line of its own, also after output that did not end one (a progress line's
+// carriage return), so that "findstr /b vantrel:" finds it.
+void Report(Platform& platform, int status, const LaunchOutcome& outcome) {
+    const std::wstring_view lineEnd = platform.ErrorAtLineStart() ? L"" : kLineEnd;
+    platform.WriteReport(std::wstring(lineEnd) + ReportLine(status, outcome));
+}
+
 }  // namespace
 
 std::optional<std::uint32_t> PriorityClassFor(std::int32_t selector) {
@@ -171,13 +187,8 @@ int Main(Platform& platform) {
     if (outcome.created == 0 && outcome.error == kErrorElevationRequired && !request.parent) {
         // The time limit counts from this launch: a consent prompt nobody answers must not hold
         // the run past it.
-        const std::uint64_t spentMs =
-            limit != 0 ? (platform.MonotonicMicroseconds() - launchedAt) / 1000 : 0;
-        const std::uint32_t promptLimit =
-            limit != 0 ? limit - static_cast<std::uint32_t>(std::min<std::uint64_t>(spentMs, limit))
-                       : kInfinite;
-        outcome =
-            RunElevated(platform, commandText, launch.showWindow, kPollIntervalMs, promptLimit);
+        outcome = RunElevated(platform, commandText, launch.showWindow, kPollIntervalMs,
+                              TimeLeft(platform, limit, launchedAt));
         if (outcome.created != 0) {
             return static_cast<int>(outcome.exitCode);  // the elevated run's status, as it is
         }
@@ -188,10 +199,7 @@ int Main(Platform& platform) {
     }
     const int status = StatusOf(outcome, wait);
     if (request.report) {
-        // A line of its own, after output that did not end one (a progress line's carriage
-        // return), so that "findstr /b vantrel:" finds it.
-        const std::wstring_view lineEnd = platform.ErrorAtLineStart() ? L"" : kLineEnd;
-        platform.WriteReport(std::wstring(lineEnd) + ReportLine(status, outcome));
+        Report(platform, status, outcome);
     }
     return status;
 }

@@ -206,7 +206,7 @@ std::uint32_t Win32Platform::StartElevated(const ElevatedStart& start, Handle& p
     if (!thread.valid()) {
         return LastError();
     }
-    context.release();  // the thread's own from here on
+    static_cast<void>(context.release());  // the thread's own from here on
     // Left running when the prompt outlasts the wait: the process ends soon, and a run started
     // by a later answer finds it gone.
     if (::WaitForSingleObject(thread.get(), start.timeoutMs) != WAIT_OBJECT_0) {

@@ -31,8 +31,8 @@ bool Win32Platform::ErrorAtLineStart() {
     before.OffsetHigh = static_cast<DWORD>(last >> 32);
     char character = 0;
     DWORD read = 0;
-    return reader.valid() && ::ReadFile(reader.get(), &character, 1, &read, &before) && read == 1 &&
-           character == '\n';
+    return reader.valid() && ::ReadFile(reader.get(), &character, 1, &read, &before) != FALSE &&
+           read == 1 && character == '\n';
 }
 
 }  // namespace modVantrel

@@ -23,6 +23,7 @@ struct WindowSearch {
 };
 
 BOOL CALLBACK CloseIfMember(HWND window, LPARAM context) {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): EnumWindows hands its context back as an integer.
     WindowSearch& search = *reinterpret_cast<WindowSearch*>(context);
     DWORD owner = 0;
     search.threadOf(window, &owner);
