@@ -21,6 +21,7 @@
 #include <string>
 
 #include "platform/unique_handle.h"
+#include "window_sleep.h"
 
 namespace {
 
@@ -90,34 +91,6 @@ void ReportDelay(long long start, long long stamp, unsigned long remaining) {
     WriteReport(std::string(line, size > 0 ? static_cast<std::size_t>(size) : 0));
 }
 
-LRESULT CALLBACK Window(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CLOSE) {
-        ::PostQuitMessage(0);
-        return 0;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
-}
-
-void SleepWithWindow(unsigned long milliseconds) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = Window;
-    windowClass.lpszClassName = L"vantrel-tree";
-    ::RegisterClassW(&windowClass);
-    ::CreateWindowExW(0, windowClass.lpszClassName, L"tree", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                      nullptr, nullptr, nullptr, nullptr);
-    const ULONGLONG end = ::GetTickCount64() + milliseconds;
-    for (ULONGLONG now = ::GetTickCount64(); now < end; now = ::GetTickCount64()) {
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
-        MSG message;
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                return;
-            }
-            ::DispatchMessageW(&message);
-        }
-    }
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -130,7 +103,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const std::wstring mode = argv[1];
     const unsigned long number = std::wcstoul(argv[2], nullptr, 10);
     if (mode == L"sleep") {
-        SleepWithWindow(number);
+        vantrel_probe::SleepWithWindow(number, true);
         return 0;
     }
     if (mode == L"outlive") {

@@ -27,6 +27,8 @@
 #include <string>
 #include <string_view>
 
+#include "window_sleep.h"
+
 namespace {
 
 constexpr std::wstring_view kPrefix = L"VANTREL_PROBE_";
@@ -71,40 +73,6 @@ DWORD StartChild(DWORD flags) {
     ::CloseHandle(created.hThread);
     ::CloseHandle(created.hProcess);
     return 0;
-}
-
-LRESULT CALLBACK SavingWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CLOSE) {
-        ::PostQuitMessage(0);
-        return 0;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
-}
-
-LRESULT CALLBACK StubbornWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return message == WM_CLOSE ? 0 : ::DefWindowProcW(window, message, wParam, lParam);
-}
-
-void SleepWithWindow(DWORD milliseconds, bool saves) {
-    DWORD written = 0;
-    ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), "progress\r", 9, &written, nullptr);
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = saves ? SavingWindow : StubbornWindow;
-    windowClass.lpszClassName = L"vantrel-probe";
-    ::RegisterClassW(&windowClass);
-    ::CreateWindowExW(0, windowClass.lpszClassName, L"probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
-                      0, 200, 100, nullptr, nullptr, nullptr, nullptr);
-    const ULONGLONG end = ::GetTickCount64() + milliseconds;
-    for (ULONGLONG now = ::GetTickCount64(); now < end; now = ::GetTickCount64()) {
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
-        MSG message;
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                return;
-            }
-            ::DispatchMessageW(&message);
-        }
-    }
 }
 
 void Record(const std::wstring& path, DWORD childError) {
@@ -159,7 +127,8 @@ int wmain() {
     if (window.empty()) {
         ::Sleep(Number(L"VANTREL_PROBE_SLEEP_MS"));
     } else {
-        SleepWithWindow(Number(L"VANTREL_PROBE_SLEEP_MS"), window == L"save");
+        ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), "progress\r", 9, &written, nullptr);
+        vantrel_probe::SleepWithWindow(Number(L"VANTREL_PROBE_SLEEP_MS"), window == L"save");
     }
     const std::wstring done = Variable(L"VANTREL_PROBE_DONE");
     if (!done.empty()) {
