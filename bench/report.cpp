@@ -78,7 +78,8 @@ void PrintWaits(const Settings& settings, const std::vector<WaitFigures> (&waits
         "tree instead, whose program (`bench/tree.cpp`) starts a child that sleeps %lu ms and "
         "ends at once, so that the child, which stands for the probe below, is the tree's last "
         "process; with `/time:%lu` on the same tree, whose child would sleep twice as long, so "
-        "that Vantrel ends it at the limit. %d runs each, medians (maximum in brackets). CPU time "
+        "that Vantrel asks it to close at the limit: it keeps a window, which closes on WM_CLOSE. "
+        "%d runs each, medians (maximum in brackets). CPU time "
         "is kernel plus user time, "
         "taken when the probe is seen to start and again shortly before it ends, %s. The end is "
         "seen by this driver waiting on both processes. Peak working set from "
@@ -269,7 +270,8 @@ void PrintGoals(const Settings& settings, const Results& results) {
         most = std::max(most, run.overshootFromLauncherMs);
     }
     std::printf(
-        "| a tree ended within 50 ms of its time limit (/time:%lu; counted from the program's "
+        "| a tree asked to close ends within 50 ms of its time limit (/time:%lu; counted from the "
+        "program's "
         "first instruction, which comes after the resume the limit counts from by the time the "
         "loader takes) | %.1f ms (worst run; %.1f ms counted from vantrel.exe's own start) | %s "
         "|\n",

@@ -3,7 +3,8 @@
 //   vantrel_tree.exe outlive MS   starts "sleep MS" and ends at once: the tree outlives its root;
 //                                 with VANTREL_TREE_REPORT set, first writes there the moment of
 //                                 its first instruction, in milliseconds of the performance counter
-//   vantrel_tree.exe sleep MS     sleeps MS milliseconds
+//   vantrel_tree.exe sleep MS     sleeps MS milliseconds with a window, which WM_CLOSE closes at
+//                                 once: as a program asked to close by Vantrel's time limit
 //   vantrel_tree.exe descend N [STAMP]
 //     starts the next of a chain of descendants, "descend N-1", while N > 0. A descendant (given
 //     STAMP, its parent's performance counter just before creating it; the root only starts the
@@ -20,6 +21,7 @@
 #include <string>
 
 #include "platform/unique_handle.h"
+#include "window_sleep.h"
 
 namespace {
 
@@ -101,7 +103,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const std::wstring mode = argv[1];
     const unsigned long number = std::wcstoul(argv[2], nullptr, 10);
     if (mode == L"sleep") {
-        ::Sleep(number);
+        vantrel_probe::SleepWithWindow(number, true);
         return 0;
     }
     if (mode == L"outlive") {

@@ -125,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // What the reader asked for, which its own target checks against the C runtime's split.
     const modVantrel::CommandLineRequest model = modVantrel::ParseCommandLine(script.text);
-    if (model.timeLimit || model.cpuLimit || model.memoryLimit) {
+    if (model.timeLimit || model.gracePeriod || model.cpuLimit || model.memoryLimit) {
         return 0;  // the flow and launcher tables prove limits; here runs must not crash
     }
     const auto priorityClass = vantrel_fuzz::ModelPriorityClass(model.selector);

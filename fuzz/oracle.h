@@ -87,13 +87,15 @@ inline std::vector<SplitArgument> SplitLikeRuntime(const std::wstring& line, std
 // The name of the switch an argument is ("/w", "/p:", "/parent:"), or nothing: a switch has no
 // quote in it, and only "/w" and "/p:" count once the path has begun.
 inline std::wstring SwitchName(const SplitArgument& argument, bool beforePath) {
-    static const wchar_t* const kNames[] = {L"/w",  L"/p:",      L"/t",     L"/e",    L"/r",
-                                            L"/a:", L"/parent:", L"/time:", L"/cpu:", L"/mem:"};
+    static const wchar_t* const kNames[] = {L"/w",      L"/p:",   L"/t",       L"/e",
+                                            L"/r",      L"/a:",   L"/parent:", L"/time:",
+                                            L"/grace:", L"/cpu:", L"/mem:"};
     std::wstring lowered = argument.text;
     for (wchar_t& c : lowered) {
         c = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
     }
-    for (std::size_t i = 0; i < 10 && !argument.quoted && (beforePath || i < 2); ++i) {
+    for (std::size_t i = 0; i < std::size(kNames) && !argument.quoted && (beforePath || i < 2);
+         ++i) {
         const std::wstring name = kNames[i];
         if (name.back() == L':' ? lowered.rfind(name, 0) == 0 : lowered == name) {
             return name;

@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(request.tree == alone.tree && request.efficiency == alone.efficiency &&
               request.report == alone.report && request.affinity == alone.affinity &&
               request.parent == alone.parent && request.timeLimit == alone.timeLimit &&
-              request.cpuLimit == alone.cpuLimit && request.memoryLimit == alone.memoryLimit,
+              request.cpuLimit == alone.cpuLimit && request.memoryLimit == alone.memoryLimit &&
+              request.gracePeriod == alone.gracePeriod,
           "the options count before the program path only, the last one wins");
     if (!request.path.empty()) {
         Check(request.path == typed, "the path is the quote-free text typed for it, blanks kept");

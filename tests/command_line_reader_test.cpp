@@ -153,24 +153,30 @@ TEST(ReaderTest, ReadsAffinityMask) {
 }
 
 TEST(ReaderTest, ReadsLimits) {
-    // Seconds, percent, bytes; out of bounds, no unit or an unknown one, too many digits: 0. The
-    // last one counts, whole; after the path they are the program's.
+    // Seconds, percent, bytes, grace seconds; out of bounds, no unit or an unknown one, too many
+    // digits: 0, for the grace 3601. The last one counts, whole; after the path they are the
+    // program's.
     using Limits = std::tuple<std::optional<std::uint32_t>, std::optional<std::uint32_t>,
-                              std::optional<std::uint64_t>>;
+                              std::optional<std::uint64_t>, std::optional<std::uint32_t>>;
     constexpr std::uint64_t kMiB = 1 << 20;
     const std::pair<const wchar_t*, Limits> cases[] = {
-        {L"/time:1 /cpu:1 /mem:1M a.exe", {1, 1, kMiB}},
-        {L"/TIME:2m /CPU:100 /MEM:3g a.exe", {120, 100, 3 * 1024 * kMiB}},
-        {L"/time:4294967s /cpu:050 /mem:9999999999G a.exe",
-         {4294967, 50, 9999999999 * 1024 * kMiB}},
-        {L"/time:4294968 /cpu:101 /mem:1023K a.exe", {0, 0, 0}},
-        {L"/time:1d /cpu:0100 /mem:1 a.exe", {0, 0, 0}},
-        {L"/time:00000000001 /cpu:0 /mem:M a.exe", {0, 0, 0}},
-        {L"/time:5 /time:1h /cpu:x /cpu:5 a.exe /mem:1M", {3600, 5, {}}},
+        {L"/time:1 /cpu:1 /mem:1M /grace:0 a.exe", {1, 1, kMiB, 0}},
+        {L"/TIME:2m /CPU:100 /MEM:3g /GRACE:60M a.exe", {120, 100, 3 * 1024 * kMiB, 3600}},
+        {L"/time:4294967s /cpu:050 /mem:9999999999G /grace:0000000030s a.exe",
+         {4294967, 50, 9999999999 * 1024 * kMiB, 30}},
+        {L"/time:4294968 /cpu:101 /mem:1023K /grace:3601 a.exe", {0, 0, 0, 3601}},
+        {L"/time:1d /cpu:0100 /mem:1 /grace:2h a.exe", {0, 0, 0, 3601}},
+        {L"/time:00000000001 /cpu:0 /mem:M /grace:s a.exe", {0, 0, 0, 3601}},
+        {L"/time:5 /time:1h /cpu:x /cpu:5 /grace:-1 /grace:1H a.exe /mem:1M /grace:2",
+         {3600, 5, {}, 3600}},
+        {L"/grace:7 /grace:00000000001 /grace:1x a.exe", {{}, {}, {}, 3601}},
     };
     for (const auto& [text, limits] : cases) {
         const CommandLineRequest request = ParseCommandLine(text);
-        EXPECT_EQ(Limits(request.timeLimit, request.cpuLimit, request.memoryLimit), limits) << text;
+        EXPECT_EQ(
+            Limits(request.timeLimit, request.cpuLimit, request.memoryLimit, request.gracePeriod),
+            limits)
+            << text;
     }
 }
 

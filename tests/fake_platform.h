@@ -45,7 +45,10 @@ class FakePlatform : public Platform {
     std::uint32_t elevationError = 0;       // what starting elevated answers
     std::uint32_t allowWaitError = 0;       // what the administrators' entry answers
     bool jobsNest = true;
-    std::uint32_t breakawayError = 0;  // what a creation that leaves Vantrel's job answers
+    std::uint32_t breakawayError = 0;         // what a creation that leaves Vantrel's job answers
+    std::vector<std::uint32_t> jobProcesses;  // the job's list at the stop
+    std::map<std::uint32_t, std::vector<std::uint32_t>> consoles;  // who shares each one's
+    bool atLineStart = true;                                       // where standard error stands
 
     // What it saw.
     std::vector<std::string> calls;
@@ -231,6 +234,25 @@ class FakePlatform : public Platform {
         process = elevationError != 0 ? nullptr : *openHandles.insert(kElevated).first;
         return elevationError;
     }
+    std::vector<std::uint32_t> JobProcessIds(Handle job) override {
+        calls.push_back("JobProcesses(" + Name(job) + ")");
+        return jobProcesses;
+    }
+    std::uint32_t CloseWindowsOf(const std::vector<std::uint32_t>& ids) override {
+        calls.push_back("CloseWindows(" + std::to_string(ids.size()) + ")");
+        return static_cast<std::uint32_t>(ids.size());  // a window each
+    }
+    std::vector<std::uint32_t> BreakConsoleOf(std::uint32_t processId) override {
+        calls.push_back("BreakConsole(" + std::to_string(processId) + ")");
+        return consoles[processId];
+    }
+    std::uint32_t BreakGroup(std::uint32_t groupId) override {
+        return Step("BreakGroup(" + std::to_string(groupId) + ")");
+    }
+    void PassInterruptsTo(std::uint32_t groupId) override {
+        calls.push_back("PassInterrupts(" + std::to_string(groupId) + ")");
+    }
+    bool ErrorAtLineStart() override { return atLineStart; }
     int MessageCount() const { return static_cast<int>(messages.size()); }
 
   private:

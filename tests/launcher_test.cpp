@@ -175,10 +175,10 @@ TEST(LauncherTest, SetsUpTheSuspendedProgramThenResumesIt) {
                treeEnd})},
         {"affinity fails", kAll, "SetAffinity", Join({{"SetAffinity(process,3)"}, killed})},
         {"job fails", kTree, "CreateTreeJob", Join({{"CreateTreeJob(10240,0,0,0)"}, killed})},
-        {"refused: half the processors, hard-capped, 1 GiB",
+        {"refused: half the processors, hard-capped, 1 GiB, and no breakaway under a limit",
          {0, false, true, 0, 50, 1 << 30},
          "CreateTreeJob",
-         Join({{"CreateTreeJob(10752,1073741824,5,5000)"}, killed})},
+         Join({{"CreateTreeJob(8704,1073741824,5,5000)"}, killed})},
         {"assignment fails", kTree, "Assign",
          Join({{"CreateTreeJob(10240,0,0,0)", "Assign(job,process)"},
                killed,
@@ -230,6 +230,9 @@ struct TreeCase {
     Calls waiting;  // after the program is resumed, up to reading its exit code
     bool memoryLimitHit = false;
     std::uint32_t timeLimitMs = 0;
+    std::uint32_t graceMs = 0;
+    bool console = false;  // vantrel.com: the program shares Vantrel's console
+    DeadlineStop stop{};   // what the outcome says of the stop: the grace and group as given
 };
 
 TEST(LauncherTest, WaitsForTheWholeTree) {
@@ -265,7 +268,32 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
          {{6, {}}},
          {false},
          Join({{"JobMessage(port,1000)=6", "JobIsEmpty(job)=0", "Pump"}, kLastLeaves})},
-        {"the memory limit is noted; no step passes the time limit, where all end with 1460",
+        {"at the time limit windows and each console once are asked; closed within the grace",
+         {timeout, {0, {kJobActiveProcessZero, 0}}},
+         {false},
+         Join({{"JobMessage(port,1000)=258", "JobIsEmpty(job)=0", "Pump", "JobProcesses(job)",
+                "CloseWindows(3)", "BreakConsole(41)", "BreakConsole(90)"},
+               kLastLeaves}),
+         false,
+         1000,
+         3000,
+         false,
+         {3000, 0, 3, 1, false}},
+        {"vantrel.com: its group gets Ctrl+C as Ctrl+Break, then the stop's; ended after the grace",
+         {timeout, timeout, timeout},
+         {false, false, false},
+         Join({{"PassInterrupts(41)", "JobMessage(port,1000)=258", "JobIsEmpty(job)=0", "Pump",
+                "JobProcesses(job)", "CloseWindows(3)", "BreakGroup(41)",
+                "JobMessage(port,1000)=258", "JobIsEmpty(job)=0", "Pump",
+                "JobMessage(port,500)=258", "JobIsEmpty(job)=0", "Pump", "TerminateJob(job,1460)"},
+               kLastLeaves,
+               {"PassInterrupts(0)"}}),
+         false,
+         1000,
+         1500,
+         true,
+         {1500, 41, 3, 1, true}},
+        {"the memory limit is noted; no step passes the time limit; /grace:0 ends all with 1460",
          {timeout, {0, {kJobMemoryLimit, 41}}, timeout, timeout},
          {false, false, false},
          Join({{"JobMessage(port,1000)=258", "JobIsEmpty(job)=0", "Pump",
@@ -274,11 +302,18 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
                 "Pump", "TerminateJob(job,1460)"},
                kLastLeaves}),
          true,
-         2500},
-        {"a job nested in the tree that empties does not end the wait",
+         2500,
+         0,
+         false,
+         {0, 0, 0, 0, true}},
+        {"a job nested in the tree that empties does not end the wait; no limit, no group",
          {{0, {kJobActiveProcessZero, 0}}},
          {false},
-         Join({{"JobMessage(port,1000)=0 4", "JobIsEmpty(job)=0", "Pump"}, kLastLeaves})},
+         Join({{"JobMessage(port,1000)=0 4", "JobIsEmpty(job)=0", "Pump"}, kLastLeaves}),
+         false,
+         0,
+         0,
+         true},
     };
     for (const TreeCase& c : cases) {
         Launch launch;
@@ -287,13 +322,20 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
         launch.platform.gone = {50};
         launch.platform.outsideJob = {60};
         launch.platform.exitCode = 3;
+        launch.platform.sharesConsole = c.console;
+        launch.platform.jobProcesses = {41, 77, 90};
+        launch.platform.consoles = {{41, {41, 77, 1234}}};  // 90 has none
         ProcessControls controls = kAll;
         controls.timeLimitMs = c.timeLimitMs;
+        controls.graceMs = c.graceMs;
         const LaunchOutcome outcome =
             launch.Run(kWaitPolling, kNoShowWindow, L"c:\\a.exe", L"", controls);
 
+        // Under a limit no process may leave the job.
+        Calls setUp = kTreeSetUp;
+        setUp[0] = c.timeLimitMs != 0 ? "CreateTreeJob(8192,0,0,0)" : setUp[0];
         const Calls expected = Join({{"BusyOn", "StartProcess", "SetAffinity(process,3)"},
-                                     kTreeSetUp,
+                                     setUp,
                                      {"Efficiency(process)", "Resume(thread)"},
                                      c.waiting,
                                      {"ExitCode(process)", "Close(port)", "Close(job)",
@@ -302,6 +344,16 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
         EXPECT_EQ(outcome.exitCode, 3u) << c.name;
         EXPECT_EQ(outcome.memoryLimitHit, c.memoryLimitHit) << c.name;
         EXPECT_EQ(outcome.timedOut, c.timeLimitMs != 0) << c.name;
+        const DeadlineStop& stop = outcome.stop;
+        EXPECT_EQ(
+            std::vector({stop.graceMs, stop.group, stop.windowsAsked, stop.consolesAsked}),
+            std::vector({c.stop.graceMs, c.stop.group, c.stop.windowsAsked, c.stop.consolesAsked}))
+            << c.name;
+        EXPECT_EQ(stop.ended, c.stop.ended) << c.name;
+        const bool ownGroup = c.console && c.timeLimitMs != 0;
+        EXPECT_EQ(launch.platform.creations[0].creationFlags & kCreateNewProcessGroup,
+                  ownGroup ? kCreateNewProcessGroup : 0u)
+            << c.name;
         EXPECT_TRUE(launch.platform.openHandles.empty()) << c.name;
     }
 }
@@ -312,7 +364,8 @@ TEST(LauncherTest, ReportLineGivesTheFiguresInOrder) {
         int status;
         std::uint64_t elapsedMicroseconds;
         RunCost cost;  // times in 100 ns
-        int limits;    // 1: the time limit ended the tree; 2: the memory limit was reached
+        int limits;    // 1: the time limit acted; 2: the memory limit was reached; 4: the tree was
+                       // ended
         const wchar_t* line;
     } cases[] = {
         // clang-format off
@@ -322,7 +375,8 @@ TEST(LauncherTest, ReportLineGivesTheFiguresInOrder) {
          L"status=-1073741819 elapsed=0.002s user=0.000s kernel=0.001s processes=1 peak-commit=0.0MiB read=0.1MiB written=1.0MiB limit=memory"},
         {1, kMost, {kMost, 0, kMost, kMost, 0, 0}, 0,
          L"status=1 elapsed=18446744073709.552s user=1844674407370.955s kernel=0.000s processes=18446744073709551615 peak-commit=17592186044416.0MiB read=0.0MiB written=0.0MiB"},
-        {1460, 999, {}, 3, L"status=1460 elapsed=0.001s user=- kernel=- processes=- peak-commit=- read=- written=- limit=time"},
+        {1460, 999, {}, 3, L"status=1460 elapsed=0.001s user=- kernel=- processes=- peak-commit=- read=- written=- limit=time stop=closed"},
+        {1460, 0, {}, 5, L"status=1460 elapsed=0.000s user=- kernel=- processes=- peak-commit=- read=- written=- limit=time stop=ended"},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -331,6 +385,7 @@ TEST(LauncherTest, ReportLineGivesTheFiguresInOrder) {
         outcome.cost = c.cost;
         outcome.timedOut = (c.limits & 1) != 0;
         outcome.memoryLimitHit = (c.limits & 2) != 0;
+        outcome.stop.ended = (c.limits & 4) != 0;
         EXPECT_EQ(ReportLine(c.status, outcome), L"vantrel: " + std::wstring(c.line) + L"\r\n");
     }
 }

@@ -33,6 +33,8 @@ struct FlowCase {
     std::uint32_t allowWaitError = 0;  // the administrators' entry is refused with it
     std::uint32_t parentEnd = 0;       // what the parent's wait answers once it is not running
     const wchar_t* report = nullptr;   // how the report begins after "vantrel: "; none when null
+    std::uint32_t promptLimit = kInfinite;  // how long a consent prompt may stay unanswered
+    bool midLine = false;                   // the program's output on standard error ends mid-line
 };
 
 void PrintTo(const FlowCase& c, std::ostream* os) {
@@ -62,6 +64,7 @@ TEST_P(FlowTest, ShowsOrLaunches) {
     platform.parentWaits = {kWaitTimeout, c.parentEnd};
     platform.processCost.userTime = 15000000;
     platform.jobCost.userTime = 90000000;
+    platform.atLineStart = !c.midLine;
 
     EXPECT_EQ(Main(platform), c.exitStatus);
 
@@ -82,17 +85,19 @@ TEST_P(FlowTest, ShowsOrLaunches) {
     }
     for (const ElevatedStart& start : platform.elevatedStarts) {
         EXPECT_EQ(start.path + L'|' + start.parameters + L'|' + start.directory + L'|' +
-                      std::to_wstring(start.showWindow),
+                      std::to_wstring(start.showWindow) + L'|' + std::to_wstring(start.timeoutMs),
                   L"c:\\vantrel\\vantrel.exe|/parent:1234 " + std::wstring(c.commandText) +
-                      L"|d:\\work|" + std::to_wstring(c.showCommand));
+                      L"|d:\\work|" + std::to_wstring(c.showCommand) + L'|' +
+                      std::to_wstring(c.promptLimit));
         EXPECT_EQ(start.ownerWindow, FakePlatform::kWindow);
         EXPECT_EQ(*(std::find(platform.calls.begin(), platform.calls.end(), "StartElevated") - 1),
                   "AllowWait");
     }
     EXPECT_TRUE(platform.openHandles.empty());
     ASSERT_EQ(platform.reports.size(), c.report != nullptr ? 1u : 0u);
-    EXPECT_TRUE(c.report == nullptr ||
-                platform.reports[0].rfind(L"vantrel: " + std::wstring(c.report), 0) == 0)
+    // After output that ends mid-line, the report begins a line of its own.
+    const std::wstring head = std::wstring(c.midLine ? L"\r\n" : L"") + L"vantrel: ";
+    EXPECT_TRUE(c.report == nullptr || platform.reports[0].rfind(head + c.report, 0) == 0)
         << ::testing::PrintToString(platform.reports);
 }
 
@@ -203,7 +208,9 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L"/w /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x20},
         FlowCase{L"/parent:7 /t /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x24},
         FlowCase{L"/parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x20},
-        FlowCase{L"/time:0 /cpu:x /parent:x /p:3 a.exe", {L"a.exe"}, L"The specified time limit is invalid!", 87, nullptr, nullptr, 0},
+        FlowCase{L"/time:0 /grace:x /cpu:x /parent:x /p:3 a.exe", {L"a.exe"}, L"The specified time limit is invalid!", 87, nullptr, nullptr, 0},
+        FlowCase{L"/grace:61m /cpu:x /p:3 x", {}, L"The specified grace period is invalid!", 87, nullptr, nullptr, 0},
+        FlowCase{L"/grace:0 /p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x20},
         FlowCase{L"/cpu:101 /mem:x /p:3 x", {}, L"The specified CPU limit is invalid!", 87, nullptr, nullptr, 0},
         FlowCase{L"/mem:1K /parent:x /p:3 a.exe", {L"a.exe"}, L"The specified memory limit is invalid!", 87, nullptr, nullptr, 0},
         FlowCase{L"/time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, L"a.exe", L"\"a.exe\"", 0x24},
@@ -212,6 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L" /p:3  a.exe  \"x\" ", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\" \"x\"", 0x20, 0xFF, 740},
         FlowCase{L"/w /p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740},
         FlowCase{L"/p:3 a.exe", {L"a.exe"}, kLaunch, 1223, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740, 1223},
+        FlowCase{L"/time:5 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, L"a.exe", L"\"a.exe\"", 0x24, 0xFF, 740, 1460, kNoShowWindow, true, 0, 0, nullptr, 5000},
         FlowCase{L"/p:3 a.exe", {L"a.exe"}, kLaunch, 2, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740, 2},
         FlowCase{L"/parent:7 /w /p:3 a.exe", {L"a.exe"}, kLaunch, 740, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740},
         // The show command reaches the program, and through the restart the elevated run.
@@ -223,6 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
         // "/r": a report after a launch, cut short or not.
         FlowCase{L"/R /t /p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=42 elapsed=1.000s user=9.000s "},
         FlowCase{L"/r /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1067 elapsed=1.000s user=1.500s "},
+        FlowCase{L"/r /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, L"a.exe", L"\"a.exe\"", 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1460 elapsed=1.000s ", kInfinite, true},
         // clang-format on
         // After the path they are the program's arguments.
         FlowCase{L"/p:3 a.exe /t /a:zz /e",

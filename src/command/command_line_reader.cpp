@@ -44,6 +44,8 @@ bool ClassifyOption(const Token& token, CommandLineRequest& request) {
         request.parent = ReadProcessId(text.substr(8));
     } else if (StartsWithIgnoringCase(text, L"/time:")) {
         request.timeLimit = ReadTimeLimit(text.substr(6));
+    } else if (StartsWithIgnoringCase(text, L"/grace:")) {
+        request.gracePeriod = ReadGracePeriod(text.substr(7));
     } else if (StartsWithIgnoringCase(text, L"/cpu:")) {
         request.cpuLimit = ReadCpuLimit(text.substr(5));
     } else if (StartsWithIgnoringCase(text, L"/mem:")) {

@@ -38,6 +38,9 @@ struct CommandLineRequest {
     std::optional<std::uint32_t> timeLimit;
     std::optional<std::uint32_t> cpuLimit;
     std::optional<std::uint64_t> memoryLimit;
+    // The seconds of the last "/grace:" token, above kMaxGraceSeconds when the text is not one;
+    // none without such a token.
+    std::optional<std::uint32_t> gracePeriod;
 };
 
 // Splits the line as Windows programs split theirs: blanks outside quotes separate tokens, and a

@@ -1,5 +1,7 @@
 #include "command/mod_vantrel.h"
 
+#include <algorithm>
+
 #include "command/command_line_reader.h"
 #include "launch/elevation.h"
 #include "launch/launcher.h"
@@ -38,6 +40,9 @@ std::wstring_view ReadControls(Platform& platform, const CommandLineRequest& req
     if (request.timeLimit == 0U) {
         return kTimeLimitMessage;
     }
+    if (request.gracePeriod > kMaxGraceSeconds) {
+        return kGracePeriodMessage;
+    }
     if (request.cpuLimit == 0U) {
         return kCpuLimitMessage;
     }
@@ -47,6 +52,7 @@ std::wstring_view ReadControls(Platform& platform, const CommandLineRequest& req
     controls.timeLimitMs = request.timeLimit.value_or(0) * 1000;
     controls.cpuPercent = request.cpuLimit.value_or(0);
     controls.memoryLimit = request.memoryLimit.value_or(0);
+    controls.graceMs = request.gracePeriod.value_or(kDefaultGraceSeconds) * 1000;
     controls.tree = request.tree || controls.Limited();
     return {};
 }
@@ -61,6 +67,22 @@ int StatusOf(const LaunchOutcome& outcome, bool wait) {
         return kExitTimeout;
     }
     return wait ? static_cast<int>(outcome.exitCode) : 0;
+}
+
+// Milliseconds left of a limit counted from `since` on the platform's clock; kInfinite without one.
+std::uint32_t TimeLeft(Platform& platform, std::uint32_t limitMs, std::uint64_t since) {
+    if (limitMs == 0) {
+        return kInfinite;
+    }
+    const std::uint64_t spentMs = (platform.MonotonicMicroseconds() - since) / 1000;
+    return limitMs - static_cast<std::uint32_t>(std::min<std::uint64_t>(spentMs, limitMs));
+}
+
+// The report on a line of its own, also after output that did not end one (a progress line's
+// carriage return), so that "findstr /b vantrel:" finds it.
+void Report(Platform& platform, int status, const LaunchOutcome& outcome) {
+    const std::wstring_view lineEnd = platform.ErrorAtLineStart() ? L"" : kLineEnd;
+    platform.WriteReport(std::wstring(lineEnd) + ReportLine(status, outcome));
 }
 
 }  // namespace
@@ -150,11 +172,16 @@ int Main(Platform& platform) {
     launch.pollInterval = kPollIntervalMs;
     launch.report = request.report;
     ProcessInformation processInfo;
+    const std::uint32_t limit = launch.controls.timeLimitMs;
+    const std::uint64_t launchedAt = limit != 0 ? platform.MonotonicMicroseconds() : 0;
     LaunchOutcome outcome = LaunchProgram(platform, launch, processInfo);
     // Only an ordinary run restarts itself elevated; the elevated run has a parent, so a program
     // that it cannot start either is reported there and no third run follows.
     if (outcome.created == 0 && outcome.error == kErrorElevationRequired && !request.parent) {
-        outcome = RunElevated(platform, commandText, launch.showWindow, kPollIntervalMs);
+        // The time limit counts from this launch: a consent prompt nobody answers must not hold
+        // the run past it.
+        outcome = RunElevated(platform, commandText, launch.showWindow, kPollIntervalMs,
+                              TimeLeft(platform, limit, launchedAt));
         if (outcome.created != 0) {
             return static_cast<int>(outcome.exitCode);  // the elevated run's status, as it is
         }
@@ -165,7 +192,7 @@ int Main(Platform& platform) {
     }
     const int status = StatusOf(outcome, wait);
     if (request.report) {
-        platform.WriteReport(ReportLine(status, outcome));
+        Report(platform, status, outcome);
     }
     return status;
 }

@@ -36,6 +36,7 @@ inline constexpr std::wstring_view kProcessorsMessage =
     L"The specified processors are not available!";
 inline constexpr std::wstring_view kParentMessage = L"The specified parent process is not running!";
 inline constexpr std::wstring_view kTimeLimitMessage = L"The specified time limit is invalid!";
+inline constexpr std::wstring_view kGracePeriodMessage = L"The specified grace period is invalid!";
 inline constexpr std::wstring_view kCpuLimitMessage = L"The specified CPU limit is invalid!";
 inline constexpr std::wstring_view kMemoryLimitMessage = L"The specified memory limit is invalid!";
 
@@ -49,6 +50,8 @@ inline constexpr int kExitProcessAborted = 1067;  // ERROR_PROCESS_ABORTED
 inline constexpr int kExitTimeout = static_cast<int>(kErrorTimeout);
 
 inline constexpr std::uint32_t kPollIntervalMs = 1000;
+// How long the tree may take to close once asked at the time limit, without "/grace:".
+inline constexpr std::uint32_t kDefaultGraceSeconds = 10;
 
 std::optional<std::uint32_t> PriorityClassFor(std::int32_t selector);
 

@@ -182,6 +182,22 @@ std::uint32_t ReadTimeLimit(std::wstring_view text) {
     return seconds <= kMaxSeconds ? static_cast<std::uint32_t>(seconds) : 0;
 }
 
+std::uint32_t ReadGracePeriod(std::wstring_view text) {
+    constexpr std::uint64_t kFactors[] = {1, 1, 60, 3600};  // no unit, s, m, h
+    const std::size_t found = text.empty()
+                                  ? std::wstring_view::npos
+                                  : std::wstring_view(L"smh").find(AsciiLower(text.back()));
+    const std::size_t unit = found == std::wstring_view::npos ? 0 : found + 1;
+    const std::wstring_view digits = text.substr(0, text.size() - (unit != 0 ? 1 : 0));
+    // Unlike a limit, 0 is a grace: the digits themselves tell it from text that is no number.
+    const bool number =
+        !digits.empty() && digits.size() <= 10 &&
+        std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    const std::uint64_t seconds = ReadWholeNumber(digits, 10, 10) * kFactors[unit];
+    return number && seconds <= kMaxGraceSeconds ? static_cast<std::uint32_t>(seconds)
+                                                 : kMaxGraceSeconds + 1;
+}
+
 std::uint32_t ReadCpuLimit(std::wstring_view text) {
     const std::uint64_t percent = ReadWholeNumber(text, 10, 3);
     return percent <= 100 ? static_cast<std::uint32_t>(percent) : 0;

@@ -24,6 +24,12 @@ std::uint32_t ReadProcessId(std::wstring_view text);
 // case, in all 1 to 4294967 seconds. Any other text gives 0.
 std::uint32_t ReadTimeLimit(std::wstring_view text);
 
+inline constexpr std::uint32_t kMaxGraceSeconds = 3600;
+
+// Reads a grace period: 1 to 10 decimal digits and an optional unit, s (the default), m or h, in
+// any case, in all 0 to kMaxGraceSeconds seconds. Any other text gives kMaxGraceSeconds + 1.
+std::uint32_t ReadGracePeriod(std::wstring_view text);
+
 // Reads a processor share: 1 to 3 decimal digits, 1 to 100 percent. Any other text gives 0.
 std::uint32_t ReadCpuLimit(std::wstring_view text);
 

@@ -8,6 +8,7 @@
 
 #include "launch/owned_handle.h"
 #include "launch/poll_until.h"
+#include "launch/tree.h"
 
 namespace modVantrel {
 namespace {
@@ -88,117 +89,6 @@ void PassStandardHandles(Platform& platform, ProcessCreation& creation) {
     }
 }
 
-// The platform's clock that many milliseconds from now.
-std::uint64_t Later(Platform& platform, std::uint32_t milliseconds) {
-    return platform.MonotonicMicroseconds() + std::uint64_t{milliseconds} * 1000;
-}
-
-// A step of a wait: at most `pollInterval` milliseconds, and not past `end` on the platform's
-// clock.
-std::uint32_t StepUntil(Platform& platform, std::uint64_t end, std::uint32_t pollInterval) {
-    const std::uint64_t now = platform.MonotonicMicroseconds();
-    const std::uint64_t left = end > now ? (end - now - 1) / 1000 + 1 : 0;  // rounded up
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(left, pollInterval));
-}
-
-// The program's process tree: a job that every process the program starts joins, and the port on
-// which the job reports each one. Closing the job ends every process still in it, so the tree
-// never outlives a Vantrel that is ended while it waits.
-class Tree {
-  public:
-    Tree(Platform& platform, std::uint32_t priorityClass, bool efficiency)
-        : platform_(platform),
-          priorityClass_(priorityClass),
-          efficiency_(efficiency),
-          job_(platform),
-          port_(platform) {}
-
-    // Puts the suspended program into a new job with the limits asked for and gives it what every
-    // member gets. The port is joined to the job first, so that it hears of the program too.
-    std::uint32_t Adopt(Handle program, const ProcessControls& controls) {
-        std::uint32_t error =
-            platform_.CreateTreeJob(LimitsFor(controls), job_.receive(), port_.receive());
-        if (error == 0) {
-            error = platform_.AssignToJob(job_.get(), program);
-        }
-        return error == 0 ? Settle(program) : error;
-    }
-
-    // One step of the wait, at most `milliseconds` long: true once no process is left in the job.
-    // The job's own count decides: the port's messages may be lost, and a job nested inside the
-    // tree reports its own end to this port as well.
-    bool Ended(std::uint32_t milliseconds) {
-        JobMessage message;
-        if (platform_.WaitForJobMessage(port_.get(), milliseconds, message) == 0) {
-            if (message.id == kJobNewProcess) {
-                Join(message.processId);
-            }
-            memoryLimitHit_ = memoryLimitHit_ || message.id == kJobMemoryLimit;
-            if (message.id != kJobActiveProcessZero) {
-                return false;
-            }
-        }
-        return platform_.JobIsEmpty(job_.get());
-    }
-
-    // Ends every member with ERROR_TIMEOUT as its exit code, then waits, at most the grace time,
-    // until the job's count reads 0. A refusal to end them changes nothing: closing the job ends
-    // them all the same.
-    void End(std::uint32_t pollInterval) {
-        platform_.TerminateJob(job_.get(), kErrorTimeout);
-        const std::uint64_t graceEnd = Later(platform_, kTreeEndGraceMs);
-        PollUntil(platform_, nullptr, [&] {
-            return Ended(StepUntil(platform_, graceEnd, pollInterval)) ||
-                   platform_.MonotonicMicroseconds() >= graceEnd;
-        });
-    }
-
-    bool MemoryLimitHit() const { return memoryLimitHit_; }
-
-    // What every process of the tree has cost, read while the job is still open.
-    RunCost Cost() { return platform_.JobCost(job_.get()); }
-
-  private:
-    static JobLimits LimitsFor(const ProcessControls& controls) {
-        JobLimits limits;
-        limits.limitFlags = kJobLimitKillOnJobClose | kJobLimitBreakawayOk;
-        if (controls.memoryLimit != 0) {
-            limits.limitFlags |= kJobLimitJobMemory;
-            limits.jobMemoryLimit = controls.memoryLimit;
-        }
-        if (controls.cpuPercent != 0) {
-            limits.cpuRateFlags = kCpuRateEnable | kCpuRateHardCap;
-            limits.cpuRate = controls.cpuPercent * 100;
-        }
-        return limits;
-    }
-
-    // What every member gets; efficiency mode is a hint whose refusal changes nothing.
-    std::uint32_t Settle(Handle process) {
-        const std::uint32_t error = platform_.SetPriority(process, priorityClass_);
-        if (efficiency_) {
-            platform_.SetEfficiencyMode(process);
-        }
-        return error;
-    }
-
-    // A new member, by id. Ids are reused once a process has ended, so the process opened must
-    // be checked to be in the job before anything is changed; one that has gone is skipped.
-    void Join(std::uint32_t processId) {
-        const OwnedHandle member(platform_, platform_.OpenProcessForSettings(processId));
-        if (member.get() != nullptr && platform_.IsProcessInJob(member.get(), job_.get())) {
-            Settle(member.get());
-        }
-    }
-
-    Platform& platform_;
-    std::uint32_t priorityClass_;
-    bool efficiency_;
-    bool memoryLimitHit_ = false;
-    OwnedHandle job_;
-    OwnedHandle port_;
-};
-
 // Brings the suspended program to what `controls` ask and lets it run; 0, or the error code of
 // the step that failed.
 std::uint32_t SetUp(Platform& platform, const ProcessInformation& info,
@@ -237,27 +127,10 @@ bool Create(Platform& platform, ProcessCreation& creation, bool tree, ProcessInf
 
 // A wait cut short by the parent's end leaves the exit code unread: the program may still run.
 void Wait(Platform& platform, Handle process, const LaunchRequest& request, Tree* tree,
-          LaunchOutcome& outcome) {
+          std::uint32_t group, LaunchOutcome& outcome) {
     const std::uint32_t pollInterval = request.pollInterval;
     if (tree != nullptr) {
-        // The time limit is a deadline in the same wait, counted from the resume: no step lasts
-        // past it.
-        const std::uint32_t limit = request.controls.timeLimitMs;
-        const std::uint64_t deadline = limit != 0 ? Later(platform, limit) : ~std::uint64_t{0};
-        outcome.parentEnded = !PollUntil(platform, request.parent, [&] {
-            if (tree->Ended(StepUntil(platform, deadline, pollInterval))) {
-                return true;
-            }
-            outcome.timedOut = platform.MonotonicMicroseconds() >= deadline;
-            return outcome.timedOut;
-        });
-        if (outcome.timedOut) {
-            tree->End(pollInterval);
-        }
-        outcome.memoryLimitHit = tree->MemoryLimitHit();
-        if (!outcome.parentEnded) {
-            outcome.exitCode = platform.ExitCodeOf(process);
-        }
+        tree->Wait(process, group, request, outcome);
         return;
     }
     switch (request.waitMode) {
@@ -293,6 +166,12 @@ LaunchOutcome LaunchProgram(Platform& platform, const LaunchRequest& request,
     creation.commandLine = BuildCommandLine(request.path, request.arguments);
     creation.inheritHandles = request.inheritHandles;
     creation.creationFlags = request.creationFlags | (controls.Any() ? kCreateSuspended : 0);
+    // A program that shares Vantrel's console gets a group of its own under a time limit, so that
+    // the stop's Ctrl+Break reaches the tree and nobody else on the console.
+    const bool ownGroup = controls.timeLimitMs != 0 && platform.SharesConsole();
+    if (ownGroup) {
+        creation.creationFlags |= kCreateNewProcessGroup;
+    }
 
     const Busy busy(platform);
     PassStandardHandles(platform, creation);
@@ -319,7 +198,8 @@ LaunchOutcome LaunchProgram(Platform& platform, const LaunchRequest& request,
     // Both clock readings and the query only with a report, so that a run without one is as fast
     // as ever.
     const std::uint64_t letRun = request.report ? platform.MonotonicMicroseconds() : 0;
-    Wait(platform, processInfo.process, request, controls.tree ? &tree : nullptr, outcome);
+    Wait(platform, processInfo.process, request, controls.tree ? &tree : nullptr,
+         ownGroup ? processInfo.processId : 0, outcome);
     if (request.report) {
         outcome.elapsedMicroseconds = platform.MonotonicMicroseconds() - letRun;
         outcome.cost = controls.tree ? tree.Cost() : platform.ProcessCost(processInfo.process);

@@ -27,9 +27,24 @@ struct ProcessControls {
     std::uint32_t timeLimitMs = 0;
     std::uint32_t cpuPercent = 0;
     std::uint64_t memoryLimit = 0;
+    // How long the tree may take to close once asked at the time limit; 0: it is not asked, and
+    // is ended at once.
+    std::uint32_t graceMs = 0;
 
     bool Limited() const { return timeLimitMs != 0 || cpuPercent != 0 || memoryLimit != 0; }
     bool Any() const { return affinityMask != 0 || efficiency || tree; }
+};
+
+// What happened at the time limit: the grace given, what was asked, and whether the grace ran
+// out so that Vantrel ended what was left.
+struct DeadlineStop {
+    std::uint32_t graceMs = 0;
+    // The program's process group on Vantrel's console, which is signalled in place of the
+    // tree's consoles (vantrel.com with a limit); 0 for none.
+    std::uint32_t group = 0;
+    std::uint32_t windowsAsked = 0;   // top-level windows sent WM_CLOSE
+    std::uint32_t consolesAsked = 0;  // consoles, or the group, sent Ctrl+Break
+    bool ended = false;
 };
 
 struct LaunchOutcome {
@@ -37,7 +52,8 @@ struct LaunchOutcome {
     std::uint32_t error = 0;      // the system's error code of the creation or set-up that failed
     std::uint32_t exitCode = 0;   // the program's exit code when the wait saw its end
     bool parentEnded = false;     // the wait stopped because the request's parent had ended
-    bool timedOut = false;        // the time limit ended the tree
+    bool timedOut = false;        // the time limit acted: the tree closed when asked, or was ended
+    DeadlineStop stop;            // with timedOut: how
     bool memoryLimitHit = false;  // the job's port reported the memory limit at least once
     // With the request's report: microseconds from the moment the program was let run to the
     // moment the wait ended, and what the program, or its tree, cost by then.
@@ -64,7 +80,7 @@ struct LaunchRequest {
 };
 
 // How long the tree may take to empty once the time limit has ended it.
-inline constexpr std::uint32_t kTreeEndGraceMs = 5000;
+inline constexpr std::uint32_t kEndedTreeWaitMs = 5000;
 
 // Creates the process as `request` says, applies its controls, waits per its wait mode, and
 // closes both handles in `processInfo` before returning. A set-up step that fails ends the

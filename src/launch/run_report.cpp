@@ -72,8 +72,11 @@ std::wstring ReportLine(int status, const LaunchOutcome& outcome) {
     field(L"peak-commit", Size(cost.peakCommit));
     field(L"read", Size(cost.bytesRead));
     field(L"written", Size(cost.bytesWritten));
-    if (outcome.timedOut || outcome.memoryLimitHit) {
-        field(L"limit", outcome.timedOut ? L"time" : L"memory");
+    if (outcome.timedOut) {
+        field(L"limit", L"time");
+        field(L"stop", outcome.stop.ended ? L"ended" : L"closed");
+    } else if (outcome.memoryLimitHit) {
+        field(L"limit", L"memory");
     }
     return line + L"\r\n";
 }

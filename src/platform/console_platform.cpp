@@ -2,15 +2,25 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "platform/system_function.h"
 
 namespace modVantrel {
 namespace {
 
+// The program's own process group, while Ctrl+C is passed on to it; 0 for none.
+std::atomic<DWORD> interruptGroup{0};
+
 // Ctrl+C and Ctrl+Break reach every process on the console: the program decides what they mean,
 // and Vantrel, which must live to report its status, ignores them. A routine, not the ignore flag
-// that SetConsoleCtrlHandler(NULL, TRUE) sets, since the program would inherit that flag.
-BOOL WINAPI IgnoreInterrupt(DWORD /*event*/) {
+// that SetConsoleCtrlHandler(NULL, TRUE) sets, since the program would inherit that flag. A group
+// of the program's own ignores Ctrl+C, so it is given Ctrl+Break instead.
+BOOL WINAPI IgnoreInterrupt(DWORD event) {
+    const DWORD group = interruptGroup.load();
+    if (event == CTRL_C_EVENT && group != 0) {
+        ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, group);
+    }
     return TRUE;
 }
 
@@ -42,6 +52,10 @@ void ConsolePlatform::WaitForInputIdle(Handle /*process*/) {}
 
 void ConsolePlatform::SetBusy(bool busy) {
     ::SetConsoleCtrlHandler(IgnoreInterrupt, busy ? TRUE : FALSE);
+}
+
+void ConsolePlatform::PassInterruptsTo(std::uint32_t groupId) {
+    interruptGroup.store(groupId);
 }
 
 Handle ConsolePlatform::PromptOwner() {

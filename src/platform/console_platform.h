@@ -15,6 +15,7 @@ class ConsolePlatform : public Win32Platform {
     void PumpMessages() override;
     void WaitForInputIdle(Handle process) override;
     void SetBusy(bool busy) override;
+    void PassInterruptsTo(std::uint32_t groupId) override;
     Handle PromptOwner() override;
     [[noreturn]] void Fatal(FatalKind kind) override;
 };

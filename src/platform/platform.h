@@ -43,6 +43,7 @@ inline constexpr std::int32_t kNoShowWindow = -1;    // no show command: windows
 inline constexpr std::int32_t kMaxShowCommand = 11;  // SW_FORCEMINIMIZE, the last there is
 inline constexpr std::uint32_t kCreateSuspended = 0x4;
 inline constexpr std::uint32_t kCreateBreakawayFromJob = 0x01000000;
+inline constexpr std::uint32_t kCreateNewProcessGroup = 0x200;
 inline constexpr std::uint32_t kErrorAccessDenied = 5;
 inline constexpr std::uint32_t kWaitTimeout = 258;
 inline constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
@@ -113,6 +114,9 @@ struct ElevatedStart {
     std::wstring directory;
     std::int32_t showWindow = kNoShowWindow;
     Handle ownerWindow = nullptr;
+    // How long the consent prompt may stay unanswered: after that the start gives up with
+    // ERROR_TIMEOUT, though the prompt may stay on the screen.
+    std::uint32_t timeoutMs = kInfinite;
 };
 
 class Platform {
@@ -215,6 +219,23 @@ class Platform {
     // Starts a program elevated, after the user's consent; 0 with its process, the caller's to
     // close, in `process`, or the error code (ERROR_CANCELLED when the user declined).
     virtual std::uint32_t StartElevated(const ElevatedStart& start, Handle& process) = 0;
+
+    // The stop at a time limit, which asks the tree to close before anything is ended, and the
+    // report's place. The ids of the processes in the job now; none when the system does not say.
+    virtual std::vector<std::uint32_t> JobProcessIds(Handle job) = 0;
+    // Posts WM_CLOSE to every top-level window on Vantrel's desktop of these processes; how many.
+    virtual std::uint32_t CloseWindowsOf(const std::vector<std::uint32_t>& processIds) = 0;
+    // Only where Vantrel has no console: attaches to the process's console, sends Ctrl+Break to
+    // it and detaches, leaving Vantrel as it was. The ids of the processes on that console; none
+    // when it has none or the signal failed.
+    virtual std::vector<std::uint32_t> BreakConsoleOf(std::uint32_t processId) = 0;
+    // Sends Ctrl+Break to a process group on Vantrel's console; 0, or the error code.
+    virtual std::uint32_t BreakGroup(std::uint32_t groupId) = 0;
+    // While it is not 0, a Ctrl+C typed on Vantrel's console reaches this group as Ctrl+Break:
+    // a group of its own ignores Ctrl+C. The windowed build has no console to type in.
+    virtual void PassInterruptsTo(std::uint32_t groupId) = 0;
+    // Whether standard error stands at the start of a line: false where that cannot be told.
+    virtual bool ErrorAtLineStart() = 0;
 };
 
 }  // namespace modVantrel

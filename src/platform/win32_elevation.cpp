@@ -7,7 +7,10 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <memory>
+
 #include "platform/system_function.h"
+#include "platform/unique_handle.h"
 
 namespace modVantrel {
 namespace {
@@ -64,6 +67,55 @@ class LocalMemory {
   private:
     Type* memory_ = nullptr;
 };
+
+// The start itself, which returns only once the consent prompt is answered.
+std::uint32_t StartElevatedNow(const ElevatedStart& start, Handle& process) {
+    const ComApartment com;
+    using ShellExecuteEx = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+    const auto execute = SystemFunction<ShellExecuteEx>(L"shell32.dll", "ShellExecuteExW");
+    if (execute == nullptr) {
+        return LastError();
+    }
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    // Synchronous, with the process handle, and with no error box: Vantrel reports the failure.
+    // As a program whatever its name ends in: "runas" belongs to programs, and vantrel.com's
+    // ending names another file type.
+    info.fMask =
+        SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_CLASSNAME;
+    info.lpClass = L"exefile";
+    info.lpVerb = L"runas";
+    info.lpFile = start.path.c_str();
+    info.lpParameters = start.parameters.c_str();
+    info.lpDirectory = start.directory.c_str();
+    info.nShow = start.showWindow >= 0 ? start.showWindow : SW_SHOWNORMAL;
+    info.hwnd = static_cast<HWND>(start.ownerWindow);
+    if (!execute(&info)) {
+        return LastError();
+    }
+    if (info.hProcess == nullptr) {
+        return ERROR_GEN_FAILURE;  // started, but with nothing to wait for: never report success
+    }
+    process = info.hProcess;
+    return 0;
+}
+
+// A start on a thread of its own, so that the caller may give up on a prompt nobody answers.
+// Shared by the two threads: the last to let go closes the process, if it was not taken.
+struct ElevatedCall {
+    ElevatedStart start;
+    KernelHandle process;
+    std::uint32_t error = ERROR_GEN_FAILURE;
+};
+
+DWORD WINAPI StartElevatedOnThread(LPVOID context) {
+    const std::unique_ptr<std::shared_ptr<ElevatedCall>> call(
+        static_cast<std::shared_ptr<ElevatedCall>*>(context));
+    Handle process = nullptr;
+    (*call)->error = StartElevatedNow((*call)->start, process);
+    (*call)->process.Reset(process);
+    return 0;
+}
 
 }  // namespace
 
@@ -143,34 +195,25 @@ Handle Win32Platform::OpenParent(std::uint32_t processId) {
 }
 
 std::uint32_t Win32Platform::StartElevated(const ElevatedStart& start, Handle& process) {
-    const ComApartment com;
-    using ShellExecuteEx = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
-    const auto execute = SystemFunction<ShellExecuteEx>(L"shell32.dll", "ShellExecuteExW");
-    if (execute == nullptr) {
+    if (start.timeoutMs == kInfinite) {
+        return StartElevatedNow(start, process);
+    }
+    const auto call = std::make_shared<ElevatedCall>();
+    call->start = start;
+    auto context = std::make_unique<std::shared_ptr<ElevatedCall>>(call);
+    const KernelHandle thread(
+        ::CreateThread(nullptr, 0, StartElevatedOnThread, context.get(), 0, nullptr));
+    if (!thread.valid()) {
         return LastError();
     }
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    // Synchronous, with the process handle, and with no error box: Vantrel reports the failure.
-    // As a program whatever its name ends in: "runas" belongs to programs, and vantrel.com's
-    // ending names another file type.
-    info.fMask =
-        SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_CLASSNAME;
-    info.lpClass = L"exefile";
-    info.lpVerb = L"runas";
-    info.lpFile = start.path.c_str();
-    info.lpParameters = start.parameters.c_str();
-    info.lpDirectory = start.directory.c_str();
-    info.nShow = start.showWindow >= 0 ? start.showWindow : SW_SHOWNORMAL;
-    info.hwnd = static_cast<HWND>(start.ownerWindow);
-    if (!execute(&info)) {
-        return LastError();
+    static_cast<void>(context.release());  // the thread's own from here on
+    // Left running when the prompt outlasts the wait: the process ends soon, and a run started
+    // by a later answer finds it gone.
+    if (::WaitForSingleObject(thread.get(), start.timeoutMs) != WAIT_OBJECT_0) {
+        return ERROR_TIMEOUT;
     }
-    if (info.hProcess == nullptr) {
-        return ERROR_GEN_FAILURE;  // started, but with nothing to wait for: never report success
-    }
-    process = info.hProcess;
-    return 0;
+    process = call->process.Release();
+    return call->error;
 }
 
 }  // namespace modVantrel

@@ -2,6 +2,8 @@
 // the processes that join it.
 #include <windows.h>
 
+#include <vector>
+
 #include "platform/system_function.h"
 #include "platform/unique_handle.h"
 #include "platform/win32_platform.h"
@@ -119,6 +121,25 @@ RunCost Win32Platform::JobCost(Handle job) {
         cost.peakCommit = limits.PeakJobMemoryUsed;
     }
     return cost;
+}
+
+std::vector<std::uint32_t> Win32Platform::JobProcessIds(Handle job) {
+    // The list's two counts, then one id a slot; grown until every id fits.
+    constexpr std::size_t kHeader = 2;
+    std::vector<ULONG_PTR> buffer(kHeader + 64);
+    for (;;) {
+        auto* const list = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer.data());
+        const auto size = static_cast<DWORD>(buffer.size() * sizeof(ULONG_PTR));
+        if (::QueryInformationJobObject(job, JobObjectBasicProcessIdList, list, size, nullptr)) {
+            const ULONG_PTR* const ids = list->ProcessIdList;
+            return std::vector<std::uint32_t>(ids, ids + list->NumberOfProcessIdsInList);
+        }
+        const std::size_t needed = kHeader + list->NumberOfAssignedProcesses;
+        if (::GetLastError() != ERROR_MORE_DATA || needed <= buffer.size()) {
+            return {};
+        }
+        buffer.resize(needed);
+    }
 }
 
 Handle Win32Platform::OpenProcessForSettings(std::uint32_t processId) {

@@ -46,6 +46,12 @@ class Win32Platform : public Platform {
     Handle OpenParent(std::uint32_t processId) override;
     std::uint32_t AllowAdministratorsToWait() override;
     std::uint32_t StartElevated(const ElevatedStart& start, Handle& process) override;
+    // In win32_job.cpp, win32_stop.cpp and win32_line_start.cpp.
+    std::vector<std::uint32_t> JobProcessIds(Handle job) override;
+    std::uint32_t CloseWindowsOf(const std::vector<std::uint32_t>& processIds) override;
+    std::vector<std::uint32_t> BreakConsoleOf(std::uint32_t processId) override;
+    std::uint32_t BreakGroup(std::uint32_t groupId) override;
+    bool ErrorAtLineStart() override;
 
   protected:
     // A fatal failure's message and the status the process ends with.

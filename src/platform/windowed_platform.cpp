@@ -56,6 +56,9 @@ void WindowedPlatform::SetBusy(bool busy) {
     ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 
+// No console, so nothing to type Ctrl+C in.
+void WindowedPlatform::PassInterruptsTo(std::uint32_t /*groupId*/) {}
+
 // vantrel.exe has no window of its own to give.
 Handle WindowedPlatform::PromptOwner() {
     return nullptr;

@@ -54,7 +54,11 @@ enum class Timing {
     EndsAfterChild,
     EndsWhileChildRuns,
     EndedWhileWaiting,
-    EndedByTimeLimit  // vantrel ends the tree 2 s after the resume, and nothing of it finishes
+    EndedByTimeLimit,  // vantrel ends the tree 2 s after the resume, and nothing of it finishes
+    // The probe keeps a window: asked to close at the time limit, it saves its work (its DONE
+    // file) and exits; or it ignores the request, and is ended after the grace.
+    ClosedWhenAsked,
+    EndedAfterGrace
 };
 
 constexpr int kLaunchError = -1;  // the status is the error CreateProcessW gives for the program
@@ -258,9 +262,19 @@ const Row kRows[] = {
     {L"/t /e: a hint for each process of the tree", L"/t /e /p:3 {w}\\probe.exe", L"",
      Message::None, 0, L"\"{w}\\probe.exe\"", kSuspended | kNormal, 1000, 0, Timing::EndsAfterChild,
      0, 0, Hints::AlsoForChild, kDetached, 1000},
-    {L"/time: /mem: end the program and its grandchild at the time limit with 1460",
-     L"/time:2 /mem:256M /p:3 {w}\\probe.exe", L"", Message::None, 1460, L"\"{w}\\probe.exe\"",
-     kSuspended | kNormal, 6000, 0, Timing::EndedByTimeLimit, 0, 0, Hints::None, kDetached, 4000},
+    {L"/time: /grace:0 /mem: end the program and its grandchild at once at the limit with 1460",
+     L"/time:2 /grace:0 /mem:256M /p:3 {w}\\probe.exe", L"", Message::None, 1460,
+     L"\"{w}\\probe.exe\"", kSuspended | kNormal, 6000, 0, Timing::EndedByTimeLimit, 0, 0,
+     Hints::None, kDetached, 4000},
+    {L"/time: a child that asks to break away is refused, and nothing is left after the limit",
+     L"/time:2 /grace:0 /p:3 {w}\\probe.exe", L"", Message::None, 1460, L"\"{w}\\probe.exe\"",
+     kSuspended | kNormal, 6000, 0, Timing::EndedByTimeLimit, 0, 0, Hints::None, kBreakaway, 4000},
+    {L"/time: /grace: a window asked to close saves its work; the report begins a line",
+     L"/r /time:2 /grace:5 /p:3 {w}\\probe.exe", L"", Message::None, 1460,
+     L"\"{w}\\probe.exe\"", kSuspended | kNormal, 8000, 0, Timing::ClosedWhenAsked},
+    {L"/time: /grace: a window that ignores the request is ended after the grace",
+     L"/r /time:2 /grace:1 /p:3 {w}\\probe.exe", L"", Message::None, 1460,
+     L"\"{w}\\probe.exe\"", kSuspended | kNormal, 8000, 0, Timing::EndedAfterGrace},
     {L"options in any case", L"/T /A:2 /E /p:4 {w}\\probe.exe", L"", Message::None, 0,
      L"\"{w}\\probe.exe\"", kSuspended | kAboveNormal, 2000, 0, Timing::EndsAfterProbe,
      kAboveNormal, 2, Hints::Some},
@@ -276,6 +290,11 @@ constexpr std::uint64_t kSoonAfterMs = 2000;         // generous: the wait sees 
 constexpr std::uint32_t kKillAfterMs = 3000;         // when the driver ends vantrel while it waits
 constexpr std::uint32_t kChildRecordAfterMs = 1000;  // time for vantrel to hear of the child
 constexpr std::uint32_t kChildStartAfterMs = 500;    // by then vantrel has heard of the probe
+
+// A child that asks to break away from a job with a limit is refused: ERROR_ACCESS_DENIED.
+bool BreakawayRefused(const Row& row) {
+    return row.child == kBreakaway && row.timing == Timing::EndedByTimeLimit;
+}
 
 std::wstring Replace(std::wstring text, std::wstring_view from, std::wstring_view to) {
     for (std::size_t at = text.find(from); at != std::wstring::npos;
@@ -475,8 +494,9 @@ void CheckRecord(const std::vector<std::wstring>& lines, const Row& row, const s
     if (lines.size() < 5) {
         return;
     }
-    checks.Expect(lines[4] == L"0",
-                  L"the " + who + L" could not start its child, error " + lines[4]);
+    const wchar_t* const childError = who == L"probe" && BreakawayRefused(row) ? L"5" : L"0";
+    checks.Expect(lines[4] == childError,
+                  L"the " + who + L"'s start of its child gave error " + lines[4]);
     checks.Expect(
         row.classSeen == 0 || lines[2] == Hex(row.classSeen),
         L"the " + who + L"'s priority class " + lines[2] + L", expected " + Hex(row.classSeen));
@@ -547,6 +567,10 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_CHILD_SLEEP_MS",
                               std::to_wstring(row.childSleepMs).c_str());
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_CHILD_EXIT", std::to_wstring(row.childExit).c_str());
+    const bool saves = row.timing == Timing::ClosedWhenAsked;
+    const bool stopped = saves || row.timing == Timing::EndedAfterGrace;
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_WINDOW",
+                              stopped ? (saves ? L"save" : L"ignore") : nullptr);
 
     const std::uintmax_t traceFrom = SizeOf(setup.trace);
     const std::wstring arguments = Replace(row.arguments, L"{w}", work);
@@ -571,7 +595,7 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     options.input = detached ? outputFile.get() : nullptr;
     options.creationFlags = detached ? DETACHED_PROCESS : shell ? CREATE_NEW_CONSOLE : 0;
     const bool kill = row.timing == Timing::EndedWhileWaiting;
-    const bool cut = kill || row.timing == Timing::EndedByTimeLimit;
+    const bool cut = kill || row.timing == Timing::EndedByTimeLimit || (stopped && !saves);
     const e2e::WatchedRun run = e2e::RunAnsweringBoxes(
         shell ? L"C:\\windows\\system32\\cmd.exe" : setup.vantrel, commandLine, directory,
         kill ? kKillAfterMs : kRunLimitMs, {}, options);
@@ -595,7 +619,7 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
             ? L""
             : std::wstring(MessageText(row.message)) + std::wstring(expected::kUsageAfterMessage);
     checks.Expect(
-        row.reported != 0 || written == std::string(text.begin(), text.end()),
+        row.reported != 0 || stopped || written == std::string(text.begin(), text.end()),
         L"standard error \"" + e2e::Visible(std::wstring(written.begin(), written.end())) + L"\"");
     if (row.message == Message::None || !boxes) {
         checks.Expect(run.boxes.empty(),
@@ -626,6 +650,15 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     if (row.reported != 0) {
         CheckReport(written, row, status, checks);
     }
+    // After the program's progress line, which ends in a carriage return, the report begins a
+    // line of its own and says how the stop went.
+    const std::string stop = saves ? " stop=closed\r\n" : " stop=ended\r\n";
+    checks.Expect(
+        !stopped || (written.rfind("progress\r\r\nvantrel: status=1460 ", 0) == 0 &&
+                     written.size() > stop.size() &&
+                     written.compare(written.size() - stop.size(), stop.size(), stop) == 0),
+        L"the stop's report \"" + e2e::Visible(std::wstring(written.begin(), written.end())) +
+            L"\"");
 
     if (row.message != Message::None || row.attempted == nullptr) {
         checks.Expect(!fs::exists(record), L"the probe ran");
@@ -659,7 +692,7 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
                                                      L"\", expected \"" + e2e::Visible(directory) +
                                                      L"\"");
         }
-        if (row.child != kNoChild) {
+        if (row.child != kNoChild && !BreakawayRefused(row)) {
             checks.Expect(cut || WaitForFile(childDone, kProbeEndLimitMs),
                           L"the probe's child did not end");
             CheckRecord(ReadRecord(childRecord), row, L"probe's child", checks);

@@ -14,6 +14,9 @@
 //   HANDLE      a handle value, in decimal, that the probe must not have inherited: the record's
 //               last line is 1 when it names a signalled object here, else 0; "ok" goes to output
 //   SLEEP_MS    how long to sleep then (default 0)
+//   WINDOW      "save" or "ignore": first "progress" and a carriage return, no line end, go to
+//               standard error; then the sleep keeps a top-level window, whose WM_CLOSE ends it
+//               at once ("save", as a program that saves its work and exits) or is ignored
 //   DONE        file to make, empty, once the sleep is over: tells a waiting test that the probe
 //               has reached its end
 //   EXIT        the exit code (default 0)
@@ -23,6 +26,8 @@
 #include <cwchar>
 #include <string>
 #include <string_view>
+
+#include "window_sleep.h"
 
 namespace {
 
@@ -118,7 +123,13 @@ int wmain() {
     if (!Variable(L"VANTREL_PROBE_HANDLE").empty()) {
         ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), L"ok", 4, &written, nullptr);
     }
-    ::Sleep(Number(L"VANTREL_PROBE_SLEEP_MS"));
+    const std::wstring window = Variable(L"VANTREL_PROBE_WINDOW");
+    if (window.empty()) {
+        ::Sleep(Number(L"VANTREL_PROBE_SLEEP_MS"));
+    } else {
+        ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), "progress\r", 9, &written, nullptr);
+        vantrel_probe::SleepWithWindow(Number(L"VANTREL_PROBE_SLEEP_MS"), window == L"save");
+    }
     const std::wstring done = Variable(L"VANTREL_PROBE_DONE");
     if (!done.empty()) {
         const HANDLE file = ::CreateFileW(done.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
