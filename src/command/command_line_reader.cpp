@@ -136,6 +136,15 @@ std::int32_t PinTo32Bits(double value) {
     return static_cast<std::int32_t>(value);
 }
 
+// The processors that an "/a:" text names by their class, in any case. Both names hold letters
+// that are no hexadecimal digits, so that no mask's text is one.
+Cores CoresNamed(std::wstring_view text) {
+    if (EqualsIgnoringCase(text, L"ecores")) {
+        return Cores::Efficiency;
+    }
+    return EqualsIgnoringCase(text, L"pcores") ? Cores::Performance : Cores::None;
+}
+
 // The options that stand before the program path: true when the token was one.
 bool ClassifyOption(std::wstring_view token, CommandLineRequest& request) {
     if (EqualsIgnoringCase(token, L"/t")) {
@@ -144,8 +153,11 @@ bool ClassifyOption(std::wstring_view token, CommandLineRequest& request) {
         request.efficiency = true;
     } else if (EqualsIgnoringCase(token, L"/r")) {
         request.report = true;
+    } else if (EqualsIgnoringCase(token, L"/bg")) {
+        request.background = true;
     } else if (StartsWithIgnoringCase(token, L"/a:")) {
-        request.affinity = ReadAffinityMask(token.substr(3));
+        request.cores = CoresNamed(token.substr(3));
+        request.affinity = request.cores == Cores::None ? ReadAffinityMask(token.substr(3)) : 0;
     } else if (StartsWithIgnoringCase(token, L"/parent:")) {
         request.parent = ReadProcessId(token.substr(8));
     } else if (StartsWithIgnoringCase(token, L"/time:")) {

@@ -10,6 +10,7 @@
 #include "command/text.h"
 #include "launch/owned_handle.h"
 #include "launch/poll_until.h"
+#include "launch/process_hints.h"
 
 namespace modVantrel {
 namespace {
@@ -104,10 +105,10 @@ std::uint32_t StepUntil(Platform& platform, std::uint64_t end, std::uint32_t pol
 // never outlives a Vantrel that is ended while it waits.
 class Tree {
   public:
-    Tree(Platform& platform, std::uint32_t priorityClass, bool efficiency)
+    Tree(Platform& platform, std::uint32_t priorityClass, const ProcessControls& controls)
         : platform_(platform),
           priorityClass_(priorityClass),
-          efficiency_(efficiency),
+          controls_(controls),
           job_(platform),
           port_(platform) {}
 
@@ -171,12 +172,10 @@ class Tree {
         return limits;
     }
 
-    // What every member gets; efficiency mode is a hint whose refusal changes nothing.
+    // What every member gets: the class, and the hints, whose refusal changes nothing.
     std::uint32_t Settle(Handle process) {
         const std::uint32_t error = platform_.SetPriority(process, priorityClass_);
-        if (efficiency_) {
-            platform_.SetEfficiencyMode(process);
-        }
+        GiveHints(platform_, process, controls_);
         return error;
     }
 
@@ -191,7 +190,7 @@ class Tree {
 
     Platform& platform_;
     std::uint32_t priorityClass_;
-    bool efficiency_;
+    const ProcessControls& controls_;
     bool memoryLimitHit_ = false;
     OwnedHandle job_;
     OwnedHandle port_;
@@ -207,8 +206,8 @@ std::uint32_t SetUp(Platform& platform, const ProcessInformation& info,
     }
     if (error == 0 && controls.tree) {
         error = tree.Adopt(info.process, controls);
-    } else if (error == 0 && controls.efficiency) {
-        platform.SetEfficiencyMode(info.process);
+    } else if (error == 0) {
+        GiveHints(platform, info.process, controls);
     }
     return error == 0 ? platform.ResumeThread(info.thread) : error;
 }
@@ -305,7 +304,7 @@ LaunchOutcome LaunchProgram(Platform& platform, const LaunchRequest& request,
     // Declared after the process handles, so that the job closes first: whatever of the tree is
     // left by then ends with it.
     const ProcessHandles handles(platform, processInfo);
-    Tree tree(platform, request.creationFlags, controls.efficiency);
+    Tree tree(platform, request.creationFlags, controls);
     LaunchOutcome outcome;
     if (!Create(platform, creation, controls.tree, processInfo, outcome.error)) {
         return outcome;

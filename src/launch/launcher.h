@@ -20,16 +20,19 @@ enum WaitMode : std::int16_t {
 struct ProcessControls {
     std::uint64_t affinityMask = 0;  // 0: the processors Vantrel itself may use
     bool efficiency = false;         // ask for efficiency mode, a hint the system may refuse
-    bool tree = false;  // the class and efficiency mode for every process the program starts, and
+    bool tree = false;  // the class and the hints for every process the program starts, and
                         // a wait, whatever waitMode says, until the last of them has ended
     // Bounds on the tree, which only a tree has: the time from the resume until the whole tree is
     // ended, a hard cap on its share of all the processors, and the memory it may commit.
     std::uint32_t timeLimitMs = 0;
     std::uint32_t cpuPercent = 0;
     std::uint64_t memoryLimit = 0;
+    // Background work: the I/O and memory priorities Very Low, hints as efficiency mode is, for
+    // every process that gets the class.
+    bool background = false;
 
     bool Limited() const { return timeLimitMs != 0 || cpuPercent != 0 || memoryLimit != 0; }
-    bool Any() const { return affinityMask != 0 || efficiency || tree; }
+    bool Any() const { return affinityMask != 0 || efficiency || tree || background; }
 };
 
 struct LaunchOutcome {

@@ -114,6 +114,13 @@ struct ElevatedStart {
     Handle ownerWindow = nullptr;
 };
 
+// One logical processor of Vantrel's processor group: its number there, which is its bit in an
+// affinity mask, and its efficiency class (higher is faster, lower uses less power).
+struct ProcessorClass {
+    std::uint32_t number = 0;
+    std::uint32_t efficiencyClass = 0;
+};
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -172,6 +179,12 @@ class Platform {
     virtual std::uint32_t SetPriority(Handle process, std::uint32_t priorityClass) = 0;
     // Asks for power-throttled execution (efficiency mode); true when the system took the hint.
     virtual bool SetEfficiencyMode(Handle process) = 0;
+    // Background work: the process's I/O priority and memory priority Very Low, hints as
+    // efficiency mode is, each true when the system took it. And the processors of Vantrel's
+    // group by class, from the system's CPU sets; none where the system does not say.
+    virtual bool SetLowIoPriority(Handle process) = 0;
+    virtual bool SetLowMemoryPriority(Handle process) = 0;
+    virtual std::vector<ProcessorClass> ProcessorClasses() = 0;
     virtual std::uint32_t ResumeThread(Handle thread) = 0;
     virtual void TerminateProcess(Handle process, std::uint32_t exitCode) = 0;
 
