@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "expected_usage.h"
@@ -256,14 +257,25 @@ TEST(FlowTest, FailedLaunchWithoutErrorCodeStillExitsNonzero) {
 struct RunCase {
     const wchar_t* commandText;
     std::vector<std::string> calls;  // between creation and closing the program's handles
+    // The processors of 0xFFFFF by class, in runs from processor 0: how many, of which class.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> layout = {};
 };
 
 TEST(FlowTest, WaitsAndSetsUpAsAsked) {
     const RunCase cases[] = {
         {L"/p:3 c:\\a.exe", {}},
         {L"/w /p:3 c:\\a.exe", {"Wait(process,1000)=0", "Pump", "ExitCode(process)"}},
-        {L"/a:3 /e /p:3 c:\\a.exe",
-         {"SetAffinity(process,3)", "Efficiency(process)", "Resume(thread)"}},
+        {L"/a:3 /e /bg /p:3 c:\\a.exe",
+         {"SetAffinity(process,3)", "Efficiency(process)", "IoPriority(process)",
+          "MemoryPriority(process)", "Resume(thread)"}},
+        // 6 performance cores of two threads each and 8 efficiency cores; then with low-power
+        // efficiency cores as well; then one class alone, where both names mean every processor.
+        // clang-format off
+        {L"/a:pcores /p:3 c:\\a.exe", {"SetAffinity(process,4095)", "Resume(thread)"}, {{12, 1}, {8, 0}}},
+        {L"/a:ecores /p:3 c:\\a.exe", {"SetAffinity(process,1044480)", "Resume(thread)"}, {{12, 1}, {8, 0}}},
+        {L"/a:ecores /p:3 c:\\a.exe", {"SetAffinity(process,1048560)", "Resume(thread)"}, {{4, 2}, {8, 1}, {8, 0}}},
+        {L"/a:ecores /p:3 c:\\a.exe", {"SetAffinity(process,1048575)", "Resume(thread)"}, {{20, 0}}},
+        // clang-format on
         {L"/t /w /p:2 c:\\a.exe",
          {"CreateTreeJob(10240,0,0,0)", "Assign(job,process)", "SetPriority(process,16384)",
           "Resume(thread)", "JobMessage(port,1000)=0 4", "JobIsEmpty(job)=1", "Pump",
@@ -273,6 +285,13 @@ TEST(FlowTest, WaitsAndSetsUpAsAsked) {
         FakePlatform platform;
         platform.commandText = c.commandText;
         platform.files = {L"c:\\a.exe"};
+        platform.systemMask = 0xFFFFF;
+        for (const auto& [count, efficiencyClass] : c.layout) {
+            for (std::uint32_t i = 0; i < count; ++i) {
+                const auto number = static_cast<std::uint32_t>(platform.processorClasses.size());
+                platform.processorClasses.push_back({number, efficiencyClass});
+            }
+        }
         Main(platform);
         std::vector<std::string> expected = {"CommandText", "LookupFile", "BusyOn", "StartProcess"};
         expected.insert(expected.end(), c.calls.begin(), c.calls.end());
