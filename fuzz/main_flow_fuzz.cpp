@@ -135,14 +135,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::wstring arguments = vantrel_fuzz::TrimBlanks(model.collected.substr(exeEnd));
     std::optional<std::uint64_t> mask;
     if (model.affinityText) {
-        mask = vantrel_fuzz::ModelAffinityMask(*model.affinityText);
+        // The fake reports no classes, so both core names mean every processor.
+        const bool named = vantrel_fuzz::ModelCoreName(*model.affinityText) != 0;
+        mask = named ? script.systemMask : vantrel_fuzz::ModelAffinityMask(*model.affinityText);
     }
     const bool maskFits =
         !model.affinityText || (mask && *mask != 0 && (*mask & ~script.systemMask) == 0);
     const bool parentFits = !model.parentText || vantrel_fuzz::ModelProcessId(*model.parentText);
     const bool lookupRuns = priorityClass && maskFits && parentFits && exeEnd != 0 &&
                             path.find(L'"') == std::wstring::npos;
-    const bool setUp = model.tree || model.efficiency || model.affinityText;
+    const bool setUp = model.tree || model.efficiency || model.affinityText || model.background;
     // A set-up step fails only where it is taken.
     const std::string failing = script.failing != nullptr ? script.failing : "";
     const bool setUpFails = setUp && ((failing == "SetAffinity" && model.affinityText) ||

@@ -55,6 +55,7 @@ struct ModelRequest {
     bool tree = false;
     bool efficiency = false;
     bool report = false;
+    bool background = false;
     std::optional<std::wstring> affinityText;  // after "/a:" in the last such token
     std::optional<std::wstring> parentText;    // after "/parent:" in the last such token
     bool limited = false;                      // a "/time:", "/cpu:" or "/mem:" token was taken
@@ -144,6 +145,10 @@ inline ModelRequest ModelParse(const std::wstring& text) {
             token.isSwitch = true;
         } else if (OnlySpaces(model.collected) && n == 2 && t[0] == L'/' && IsLetter(t[1], 'r')) {
             model.report = true;
+            token.isSwitch = true;
+        } else if (OnlySpaces(model.collected) && n == 3 && t[0] == L'/' && IsLetter(t[1], 'b') &&
+                   IsLetter(t[2], 'g')) {
+            model.background = true;
             token.isSwitch = true;
         } else if (OnlySpaces(model.collected) && n >= 3 && t[0] == L'/' && IsLetter(t[1], 'a') &&
                    t[2] == L':') {
@@ -300,6 +305,16 @@ inline std::optional<std::uint64_t> ModelAffinityMask(const std::wstring& text) 
         mask = mask * 16 + digit;
     }
     return mask;
+}
+
+// The processors an affinity text names by class: 'e' for "ecores", 'p' for "pcores", in any
+// case; 0 for any other text, which is read as a mask.
+inline char ModelCoreName(const std::wstring& text) {
+    std::wstring lower;
+    for (const wchar_t c : text) {
+        lower += c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
+    }
+    return lower == L"ecores" ? 'e' : lower == L"pcores" ? 'p' : 0;
 }
 
 // The process id a parent text names: 1 to 10 decimal digits within 32 bits, else 0.

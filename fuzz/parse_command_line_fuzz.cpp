@@ -19,12 +19,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(request.pathEnd == model.pathEnd, "the path ends at its quote or its first .exe");
     Check(request.tree == model.tree && request.efficiency == model.efficiency,
           "/t and /e are taken before the program path only");
-    Check(request.report == model.report, "/r is taken before the program path only");
+    Check(request.report == model.report && request.background == model.background,
+          "/r and /bg are taken before the program path only");
     Check(request.affinity.has_value() == model.affinityText.has_value(),
           "an /a: token before the program path is taken");
     if (model.affinityText) {
+        const char name = vantrel_fuzz::ModelCoreName(*model.affinityText);
         const auto mask = vantrel_fuzz::ModelAffinityMask(*model.affinityText);
-        Check(*request.affinity == mask.value_or(0), "the last /a: names a mask of hex digits");
+        Check(*request.affinity == (name != 0 ? 0 : mask.value_or(0)),
+              "the last /a: names a mask of hex digits, or cores by name");
+        using modVantrel::Cores;
+        Check(request.cores == (name == 'e'   ? Cores::Efficiency
+                                : name == 'p' ? Cores::Performance
+                                              : Cores::None),
+              "the core names are read in any case");
     }
     if (!model.priorityText) {
         Check(request.selector == 0, "selector stays 0 without a /p: token");
