@@ -32,10 +32,9 @@ constexpr std::wstring_view kLineEnd = L"\r\n";
 std::uint64_t CoreMask(Platform& platform, Cores cores) {
     const std::uint64_t offered = platform.SystemAffinityMask();
     const std::vector<ProcessorClass> processors = platform.ProcessorClasses();
-    const auto [lowest, highest] =
-        std::minmax_element(processors.begin(), processors.end(), [](const auto& a, const auto& b) {
-            return a.efficiencyClass < b.efficiencyClass;
-        });
+    const auto [lowest, highest] = std::minmax_element(
+        processors.begin(), processors.end(),
+        [](const auto& a, const auto& b) { return a.efficiencyClass < b.efficiencyClass; });
     if (processors.empty() || lowest->efficiencyClass == highest->efficiencyClass) {
         return offered;
     }
