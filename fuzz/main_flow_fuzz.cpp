@@ -135,8 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::wstring arguments = vantrel_fuzz::TrimBlanks(model.collected.substr(exeEnd));
     std::optional<std::uint64_t> mask;
     if (model.affinityText) {
-        // The fake reports no classes, so both core names mean every processor.
-        const bool named = vantrel_fuzz::ModelCoreName(*model.affinityText) != 0;
+        const bool named = vantrel_fuzz::ModelCoreName(*model.affinityText) != 0;  // no classes
         mask = named ? script.systemMask : vantrel_fuzz::ModelAffinityMask(*model.affinityText);
     }
     const bool maskFits =

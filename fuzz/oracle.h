@@ -307,14 +307,12 @@ inline std::optional<std::uint64_t> ModelAffinityMask(const std::wstring& text) 
     return mask;
 }
 
-// The processors an affinity text names by class: 'e' for "ecores", 'p' for "pcores", in any
-// case; 0 for any other text, which is read as a mask.
-inline char ModelCoreName(const std::wstring& text) {
-    std::wstring lower;
-    for (const wchar_t c : text) {
-        lower += c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
-    }
-    return lower == L"ecores" ? 'e' : lower == L"pcores" ? 'p' : 0;
+// 1 for "ecores", 2 for "pcores" in any case; 0 for any other affinity text, a mask's.
+inline int ModelCoreName(std::wstring lower) {
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) {
+        return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
+    });
+    return lower == L"ecores" ? 1 : lower == L"pcores" ? 2 : 0;
 }
 
 // The process id a parent text names: 1 to 10 decimal digits within 32 bits, else 0.

@@ -24,15 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(request.affinity.has_value() == model.affinityText.has_value(),
           "an /a: token before the program path is taken");
     if (model.affinityText) {
-        const char name = vantrel_fuzz::ModelCoreName(*model.affinityText);
+        const int name = vantrel_fuzz::ModelCoreName(*model.affinityText);
         const auto mask = vantrel_fuzz::ModelAffinityMask(*model.affinityText);
-        Check(*request.affinity == (name != 0 ? 0 : mask.value_or(0)),
-              "the last /a: names a mask of hex digits, or cores by name");
-        using modVantrel::Cores;
-        Check(request.cores == (name == 'e'   ? Cores::Efficiency
-                                : name == 'p' ? Cores::Performance
-                                              : Cores::None),
-              "the core names are read in any case");
+        Check(*request.affinity == (name != 0 ? 0 : mask.value_or(0)) &&
+                  static_cast<int>(request.cores) == name,
+              "the last /a: names a mask of hex digits, or cores by name in any case");
     }
     if (!model.priorityText) {
         Check(request.selector == 0, "selector stays 0 without a /p: token");

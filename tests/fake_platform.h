@@ -147,7 +147,6 @@ class FakePlatform : public Platform {
         calls.push_back("Efficiency(" + Name(process) + ")");
         return efficiencyTaken;
     }
-    // Refused, as Wine refuses both.
     bool SetLowIoPriority(Handle process) override { return Hint("IoPriority", process); }
     bool SetLowMemoryPriority(Handle process) override { return Hint("MemoryPriority", process); }
     std::vector<ProcessorClass> ProcessorClasses() override { return processorClasses; }
@@ -245,7 +244,7 @@ class FakePlatform : public Platform {
         }
     }
 
-    bool Hint(const std::string& name, Handle process) {
+    bool Hint(const std::string& name, Handle process) {  // refused, as Wine refuses them
         calls.push_back(name + "(" + Name(process) + ")");
         return false;
     }

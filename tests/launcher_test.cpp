@@ -145,9 +145,7 @@ TEST(LauncherTest, FailedCreationWaitsForNothingAndReportsTheError) {
 const ProcessControls kAffinity{0x3, false, false};
 const ProcessControls kEfficiency{0, true, false};
 const ProcessControls kTree{0, false, true};
-const ProcessControls kBackground{0, false, false, 0, 0, 0, true};
-const ProcessControls kAll{0x3, true, true, 0, 0, 0, true};
-const Calls kHints = {"Efficiency(process)", "IoPriority(process)", "MemoryPriority(process)"};
+const ProcessControls kAll{0x3, true, true};
 
 const Calls kTreeSetUp = {"CreateTreeJob(10240,0,0,0)", "Assign(job,process)",
                           "SetPriority(process,16384)"};
@@ -179,16 +177,11 @@ TEST(LauncherTest, SetsUpTheSuspendedProgramThenResumesIt) {
          kEfficiency,
          nullptr,
          {"Efficiency(process)", "Resume(thread)"}},
-        {"background: both hints, refused, before the resume",
-         kBackground,
-         nullptr,
-         {"IoPriority(process)", "MemoryPriority(process)", "Resume(thread)"}},
         {"tree", kTree, nullptr, Join({kTreeSetUp, {"Resume(thread)"}, kLastLeaves, treeEnd})},
         {"all", kAll, nullptr,
          Join({{"SetAffinity(process,3)"},
                kTreeSetUp,
-               kHints,
-               {"Resume(thread)"},
+               {"Efficiency(process)", "Resume(thread)"},
                kLastLeaves,
                treeEnd})},
         {"affinity fails", kAll, "SetAffinity", Join({{"SetAffinity(process,3)"}, killed})},
@@ -204,7 +197,7 @@ TEST(LauncherTest, SetsUpTheSuspendedProgramThenResumesIt) {
         {"class fails", kAll, "SetPriority",
          Join({{"SetAffinity(process,3)"},
                kTreeSetUp,
-               kHints,
+               {"Efficiency(process)"},
                killed,
                {"Close(port)", "Close(job)"}})},
         {"resume fails", kAffinity, "Resume",
@@ -252,7 +245,7 @@ struct TreeCase {
 
 TEST(LauncherTest, WaitsForTheWholeTree) {
     const std::pair<std::uint32_t, JobMessage> timeout{kWaitTimeout, {}};
-    // A new member that is still in the job gets the class and the hints.
+    // A new member that is still in the job gets the class and the hints, "/bg"'s too.
     const auto settled = [](const std::string& id) {
         const std::string member = "member" + id;
         return Calls{"JobMessage(port,1000)=0 6",
@@ -309,13 +302,14 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
         launch.platform.exitCode = 3;
         ProcessControls controls = kAll;
         controls.timeLimitMs = c.timeLimitMs;
+        controls.background = true;
         const LaunchOutcome outcome =
             launch.Run(kWaitPolling, kNoShowWindow, L"c:\\a.exe", L"", controls);
 
         const Calls expected = Join({{"BusyOn", "StartProcess", "SetAffinity(process,3)"},
                                      kTreeSetUp,
-                                     kHints,
-                                     {"Resume(thread)"},
+                                     {"Efficiency(process)", "IoPriority(process)",
+                                      "MemoryPriority(process)", "Resume(thread)"},
                                      c.waiting,
                                      {"ExitCode(process)", "Close(port)", "Close(job)",
                                       "Close(thread)", "Close(process)", "BusyOff"}});

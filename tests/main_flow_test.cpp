@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "expected_usage.h"
@@ -257,8 +256,7 @@ TEST(FlowTest, FailedLaunchWithoutErrorCodeStillExitsNonzero) {
 struct RunCase {
     const wchar_t* commandText;
     std::vector<std::string> calls;  // between creation and closing the program's handles
-    // The processors of 0xFFFFF by class, in runs from processor 0: how many, of which class.
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> layout = {};
+    const char* classes = "";  // each processor's efficiency class, from processor 0 of 0xFFFFF
 };
 
 TEST(FlowTest, WaitsAndSetsUpAsAsked) {
@@ -268,13 +266,12 @@ TEST(FlowTest, WaitsAndSetsUpAsAsked) {
         {L"/a:3 /e /bg /p:3 c:\\a.exe",
          {"SetAffinity(process,3)", "Efficiency(process)", "IoPriority(process)",
           "MemoryPriority(process)", "Resume(thread)"}},
-        // 6 performance cores of two threads each and 8 efficiency cores; then with low-power
-        // efficiency cores as well; then one class alone, where both names mean every processor.
+        // 6 two-thread performance cores, 8 efficiency cores; low-power ones too; one class alone.
         // clang-format off
-        {L"/a:pcores /p:3 c:\\a.exe", {"SetAffinity(process,4095)", "Resume(thread)"}, {{12, 1}, {8, 0}}},
-        {L"/a:ecores /p:3 c:\\a.exe", {"SetAffinity(process,1044480)", "Resume(thread)"}, {{12, 1}, {8, 0}}},
-        {L"/a:ecores /p:3 c:\\a.exe", {"SetAffinity(process,1048560)", "Resume(thread)"}, {{4, 2}, {8, 1}, {8, 0}}},
-        {L"/a:ecores /p:3 c:\\a.exe", {"SetAffinity(process,1048575)", "Resume(thread)"}, {{20, 0}}},
+        {L"/a:pcores /p:3 c:\\a.exe", {"SetAffinity(process,4095)", "Resume(thread)"}, "11111111111100000000"},
+        {L"/a:ecores /p:3 c:\\a.exe", {"SetAffinity(process,1044480)", "Resume(thread)"}, "11111111111100000000"},
+        {L"/a:ecores /p:3 c:\\a.exe", {"SetAffinity(process,1048560)", "Resume(thread)"}, "22221111111100000000"},
+        {L"/a:ecores /p:3 c:\\a.exe", {"SetAffinity(process,1048575)", "Resume(thread)"}, "00000000000000000000"},
         // clang-format on
         {L"/t /w /p:2 c:\\a.exe",
          {"CreateTreeJob(10240,0,0,0)", "Assign(job,process)", "SetPriority(process,16384)",
@@ -286,11 +283,9 @@ TEST(FlowTest, WaitsAndSetsUpAsAsked) {
         platform.commandText = c.commandText;
         platform.files = {L"c:\\a.exe"};
         platform.systemMask = 0xFFFFF;
-        for (const auto& [count, efficiencyClass] : c.layout) {
-            for (std::uint32_t i = 0; i < count; ++i) {
-                const auto number = static_cast<std::uint32_t>(platform.processorClasses.size());
-                platform.processorClasses.push_back({number, efficiencyClass});
-            }
+        for (const char* at = c.classes; *at != '\0'; ++at) {
+            platform.processorClasses.push_back(
+                {std::uint32_t(at - c.classes), std::uint32_t(*at - '0')});
         }
         Main(platform);
         std::vector<std::string> expected = {"CommandText", "LookupFile", "BusyOn", "StartProcess"};
