@@ -179,11 +179,12 @@ class Platform {
     virtual std::uint32_t SetPriority(Handle process, std::uint32_t priorityClass) = 0;
     // Asks for power-throttled execution (efficiency mode); true when the system took the hint.
     virtual bool SetEfficiencyMode(Handle process) = 0;
-    // Background work: the process's I/O priority and memory priority Very Low, hints as
-    // efficiency mode is, each true when the system took it. And the processors of Vantrel's
-    // group by class, from the system's CPU sets; none where the system does not say.
+    // Background work, hints as efficiency mode is: the process's I/O priority and its memory
+    // priority Very Low; each true when the system took it.
     virtual bool SetLowIoPriority(Handle process) = 0;
     virtual bool SetLowMemoryPriority(Handle process) = 0;
+    // The processors of Vantrel's group with their classes, from the system's CPU sets; none
+    // where the system does not say (before Windows 10).
     virtual std::vector<ProcessorClass> ProcessorClasses() = 0;
     virtual std::uint32_t ResumeThread(Handle thread) = 0;
     virtual void TerminateProcess(Handle process, std::uint32_t exitCode) = 0;

@@ -1,7 +1,7 @@
 // The Win32 side of how a process is scheduled besides its class: the hints it is given
 // (efficiency mode, background I/O and memory priority) and the processors' classes that the
-// core names of "/a:" stand for. The calls that some Windows Vantrel runs on lacks are found at
-// run time, so that they are no imports.
+// core names of "/a:" stand for. The calls that Windows 7 lacks, and ntdll's, are found at run
+// time, so that none of them is an import.
 #include <windows.h>
 
 #include <cstddef>
@@ -22,7 +22,7 @@ bool SetInformation(Handle process, PROCESS_INFORMATION_CLASS kind, Record& reco
     return set != nullptr && set(process, kind, &record, sizeof record) != FALSE;
 }
 
-// The start of SYSTEM_CPU_SET_INFORMATION, up to the class, which older SDKs do not declare.
+// The start of SYSTEM_CPU_SET_INFORMATION, up to the efficiency class: older SDKs lack it.
 struct CpuSetStart {
     DWORD size;
     DWORD type;  // 0: a processor's record
