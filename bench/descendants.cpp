@@ -14,8 +14,8 @@ void MeasureDelays(const std::wstring& vantrel, const std::wstring& tree, int co
     const std::wstring file = std::wstring(folder, length) + L"vantrel_bench_descendants.txt";
     ::DeleteFileW(file.c_str());
     const Launcher launcher = MakeLauncher(
-        "vantrel.exe /t /p:4", vantrel,
-        Quoted(vantrel) + L" /t /p:4 " + Quoted(tree) + L" descend " + std::to_wstring(count),
+        "vantrel.exe /bg /t /p:4", vantrel,
+        Quoted(vantrel) + L" /bg /t /p:4 " + Quoted(tree) + L" descend " + std::to_wstring(count),
         true);
     figures.expected = count;
     ::SetEnvironmentVariableW(L"VANTREL_TREE_REPORT", file.c_str());

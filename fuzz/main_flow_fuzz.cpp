@@ -131,11 +131,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto priorityClass = vantrel_fuzz::ModelPriorityClass(model.selector);
     const std::wstring& path = model.path;
     const std::wstring& arguments = model.arguments;
-    const std::optional<std::uint64_t> mask = model.affinity;
+    // The fake has no processor classes, so cores named by class are every processor.
+    const bool named = model.cores != modVantrel::Cores::None;
+    const std::optional<std::uint64_t> mask = named ? script.systemMask : model.affinity;
     const bool maskFits = !mask || (*mask != 0 && (*mask & ~script.systemMask) == 0);
     const bool parentFits = !model.parent || *model.parent != 0;
     const bool lookupRuns = priorityClass && maskFits && parentFits && !path.empty();
-    const bool setUp = model.tree || model.efficiency || model.affinity;
+    const bool setUp = model.tree || model.efficiency || model.affinity || model.background;
     // A set-up step fails only where it is taken.
     const std::string failing = script.failing != nullptr ? script.failing : "";
     const bool setUpFails = setUp && ((failing == "SetAffinity" && model.affinity) ||

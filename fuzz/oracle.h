@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -87,9 +88,9 @@ inline std::vector<SplitArgument> SplitLikeRuntime(const std::wstring& line, std
 // The name of the switch an argument is ("/w", "/p:", "/parent:"), or nothing: a switch has no
 // quote in it, and only "/w" and "/p:" count once the path has begun.
 inline std::wstring SwitchName(const SplitArgument& argument, bool beforePath) {
-    static const wchar_t* const kNames[] = {L"/w",      L"/p:",   L"/t",       L"/e",
-                                            L"/r",      L"/a:",   L"/parent:", L"/time:",
-                                            L"/grace:", L"/cpu:", L"/mem:"};
+    static const wchar_t* const kNames[] = {L"/w",     L"/p:",     L"/t",    L"/e",
+                                            L"/r",     L"/bg",     L"/a:",   L"/parent:",
+                                            L"/time:", L"/grace:", L"/cpu:", L"/mem:"};
     std::wstring lowered = argument.text;
     for (wchar_t& c : lowered) {
         c = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;

@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(request.wait == alone.wait && request.selector == alone.selector,
           "/w and /p: count wherever they stand as words, the last /p: wins");
     Check(request.tree == alone.tree && request.efficiency == alone.efficiency &&
-              request.report == alone.report && request.affinity == alone.affinity &&
+              request.report == alone.report && request.background == alone.background &&
+              request.affinity == alone.affinity && request.cores == alone.cores &&
               request.parent == alone.parent && request.timeLimit == alone.timeLimit &&
               request.cpuLimit == alone.cpuLimit && request.memoryLimit == alone.memoryLimit &&
               request.gracePeriod == alone.gracePeriod,

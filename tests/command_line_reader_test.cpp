@@ -27,6 +27,8 @@ struct ReaderCase {
     std::optional<std::uint64_t> affinity = std::nullopt;
     std::optional<std::uint32_t> parent = std::nullopt;
     bool report = false;
+    bool background = false;
+    Cores cores = Cores::None;
 };
 
 void PrintTo(const ReaderCase& c, std::ostream* os) {
@@ -46,6 +48,8 @@ TEST_P(ReaderTest, ReadsRequest) {
     EXPECT_EQ(request.affinity, c.affinity);
     EXPECT_EQ(request.parent, c.parent);
     EXPECT_EQ(request.report, c.report);
+    EXPECT_EQ(request.background, c.background);
+    EXPECT_EQ(request.cores, c.cores);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -109,6 +113,12 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{L"/a:zz /a:1 a.exe", false, 0, L"a.exe ", false, false, 1},
         ReaderCase{L"/a:1 /a:zz a.exe", false, 0, L"a.exe ", false, false, 0},
         ReaderCase{L"/a: a.exe", false, 0, L"a.exe ", false, false, 0},
+        // "/bg" and the core names, in any case; "/a:e" stays a mask.
+        // clang-format off
+        ReaderCase{L"/BG /a:ECores a.exe /bg", false, 0, L"a.exe /bg", false, false, 0, {}, false, true, Cores::Efficiency},
+        ReaderCase{L"/a:e /a:PCores a.exe", false, 0, L"a.exe ", false, false, 0, {}, false, false, Cores::Performance},
+        // clang-format on
+        ReaderCase{L"/a:pcores /a:e a.exe", false, 0, L"a.exe ", false, false, 0xE},
         // "/parent:" too: 1 to 10 decimal digits within 32 bits, else 0; the last one counts.
         ReaderCase{L"/Parent:0042 a.exe", false, 0, L"a.exe ", false, false, {}, 42},
         ReaderCase{L"/PARENT:4294967295 a.exe", false, 0, L"a.exe ", false, false, {}, ~0U},

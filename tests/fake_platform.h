@@ -34,6 +34,7 @@ class FakePlatform : public Platform {
     std::uint64_t now = 0;  // microseconds; every wait that times out moves it on by its length
     std::map<std::string, std::uint32_t> failures;  // set-up steps that fail, with their error
     bool efficiencyTaken = false;
+    std::vector<ProcessorClass> processorClasses;  // none: the system does not say
     // The job's port: results and messages in order; then the last process leaves.
     std::deque<std::pair<std::uint32_t, JobMessage>> jobMessages;
     std::deque<bool> jobEmpty;           // JobIsEmpty's answers in order; then true
@@ -149,6 +150,9 @@ class FakePlatform : public Platform {
         calls.push_back("Efficiency(" + Name(process) + ")");
         return efficiencyTaken;
     }
+    bool SetLowIoPriority(Handle process) override { return Hint("IoPriority", process); }
+    bool SetLowMemoryPriority(Handle process) override { return Hint("MemoryPriority", process); }
+    std::vector<ProcessorClass> ProcessorClasses() override { return processorClasses; }
     std::uint32_t ResumeThread(Handle thread) override {
         return Step("Resume(" + Name(thread) + ")");
     }
@@ -260,6 +264,11 @@ class FakePlatform : public Platform {
         if (result == kWaitTimeout && milliseconds != kInfinite) {
             now += std::uint64_t{milliseconds} * 1000;
         }
+    }
+
+    bool Hint(const std::string& name, Handle process) {  // refused, as Wine refuses them
+        calls.push_back(name + "(" + Name(process) + ")");
+        return false;
     }
 
     // A set-up step: recorded, and failing with its scripted error, if any.

@@ -237,7 +237,7 @@ struct TreeCase {
 
 TEST(LauncherTest, WaitsForTheWholeTree) {
     const std::pair<std::uint32_t, JobMessage> timeout{kWaitTimeout, {}};
-    // A new member that is still in the job gets the class and the hint.
+    // A new member that is still in the job gets the class and the hints, "/bg"'s too.
     const auto settled = [](const std::string& id) {
         const std::string member = "member" + id;
         return Calls{"JobMessage(port,1000)=0 6",
@@ -245,6 +245,8 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
                      "InJob(" + member + ",job)",
                      "SetPriority(" + member + ",16384)",
                      "Efficiency(" + member + ")",
+                     "IoPriority(" + member + ")",
+                     "MemoryPriority(" + member + ")",
                      "Close(" + member + ")",
                      "Pump"};
     };
@@ -328,6 +330,7 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
         ProcessControls controls = kAll;
         controls.timeLimitMs = c.timeLimitMs;
         controls.graceMs = c.graceMs;
+        controls.background = true;
         const LaunchOutcome outcome =
             launch.Run(kWaitPolling, kNoShowWindow, L"c:\\a.exe", L"", controls);
 
@@ -336,7 +339,8 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
         setUp[0] = c.timeLimitMs != 0 ? "CreateTreeJob(8192,0,0,0)" : setUp[0];
         const Calls expected = Join({{"BusyOn", "StartProcess", "SetAffinity(process,3)"},
                                      setUp,
-                                     {"Efficiency(process)", "Resume(thread)"},
+                                     {"Efficiency(process)", "IoPriority(process)",
+                                      "MemoryPriority(process)", "Resume(thread)"},
                                      c.waiting,
                                      {"ExitCode(process)", "Close(port)", "Close(job)",
                                       "Close(thread)", "Close(process)", "BusyOff"}});

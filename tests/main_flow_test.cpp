@@ -265,14 +265,23 @@ TEST(FlowTest, FailedLaunchWithoutErrorCodeStillExitsNonzero) {
 struct RunCase {
     const wchar_t* commandText;
     std::vector<std::string> calls;  // between creation and closing the program's handles
+    const char* classes = "";  // each processor's efficiency class, from processor 0 of 0xFFFFF
 };
 
 TEST(FlowTest, WaitsAndSetsUpAsAsked) {
     const RunCase cases[] = {
         {L"/p:3 c:\\a.exe", {}},
         {L"/w /p:3 c:\\a.exe", {"Wait(process,1000)=0", "Pump", "ExitCode(process)"}},
-        {L"/a:3 /e /p:3 c:\\a.exe",
-         {"SetAffinity(process,3)", "Efficiency(process)", "Resume(thread)"}},
+        {L"/a:3 /e /bg /p:3 c:\\a.exe",
+         {"SetAffinity(process,3)", "Efficiency(process)", "IoPriority(process)",
+          "MemoryPriority(process)", "Resume(thread)"}},
+        // 6 two-thread performance cores, 8 efficiency cores; low-power ones too; one class alone.
+        // clang-format off
+        {L"/a:pcores /p:3 c:\\a.exe", {"SetAffinity(process,4095)", "Resume(thread)"}, "11111111111100000000"},
+        {L"/a:ecores /p:3 c:\\a.exe", {"SetAffinity(process,1044480)", "Resume(thread)"}, "11111111111100000000"},
+        {L"/a:ecores /p:3 c:\\a.exe", {"SetAffinity(process,1048560)", "Resume(thread)"}, "22221111111100000000"},
+        {L"/a:ecores /p:3 c:\\a.exe", {"SetAffinity(process,1048575)", "Resume(thread)"}, "00000000000000000000"},
+        // clang-format on
         {L"/t /w /p:2 c:\\a.exe",
          {"CreateTreeJob(10240,0,0,0)", "Assign(job,process)", "SetPriority(process,16384)",
           "Resume(thread)", "JobMessage(port,1000)=0 4", "JobIsEmpty(job)=1", "Pump",
@@ -282,6 +291,11 @@ TEST(FlowTest, WaitsAndSetsUpAsAsked) {
         FakePlatform platform;
         platform.commandText = c.commandText;
         platform.files = {L"c:\\a.exe"};
+        platform.systemMask = 0xFFFFF;
+        for (const char* at = c.classes; *at != '\0'; ++at) {
+            platform.processorClasses.push_back(
+                {std::uint32_t(at - c.classes), std::uint32_t(*at - '0')});
+        }
         Main(platform);
         std::vector<std::string> expected = {"CommandText", "LookupFile", "BusyOn", "StartProcess"};
         expected.insert(expected.end(), c.calls.begin(), c.calls.end());

@@ -26,6 +26,15 @@ bool ClassifySwitch(const Token& token, CommandLineRequest& request) {
     return true;
 }
 
+// The processors that an "/a:" text names by their class, in any case. Both names hold letters
+// that are no hexadecimal digits, so that no mask's text is one.
+Cores CoresNamed(std::wstring_view text) {
+    if (EqualsIgnoringCase(text, L"ecores")) {
+        return Cores::Efficiency;
+    }
+    return EqualsIgnoringCase(text, L"pcores") ? Cores::Performance : Cores::None;
+}
+
 // The options that stand before the program path: true when the token was one.
 bool ClassifyOption(const Token& token, CommandLineRequest& request) {
     const std::wstring_view text = token.text;
@@ -38,8 +47,11 @@ bool ClassifyOption(const Token& token, CommandLineRequest& request) {
         request.efficiency = true;
     } else if (EqualsIgnoringCase(text, L"/r")) {
         request.report = true;
+    } else if (EqualsIgnoringCase(text, L"/bg")) {
+        request.background = true;
     } else if (StartsWithIgnoringCase(text, L"/a:")) {
-        request.affinity = ReadAffinityMask(text.substr(3));
+        request.cores = CoresNamed(text.substr(3));
+        request.affinity = request.cores == Cores::None ? ReadAffinityMask(text.substr(3)) : 0;
     } else if (StartsWithIgnoringCase(text, L"/parent:")) {
         request.parent = ReadProcessId(text.substr(8));
     } else if (StartsWithIgnoringCase(text, L"/time:")) {

@@ -11,6 +11,9 @@
 
 namespace modVantrel {
 
+// The processors that "/a:ecores" and "/a:pcores" name by their class rather than by a mask.
+enum class Cores : std::uint8_t { None, Efficiency, Performance };
+
 struct CommandLineRequest {
     bool wait = false;          // a "/w" token was seen
     std::int32_t selector = 0;  // the priority number of the last "/p:" token
@@ -28,8 +31,11 @@ struct CommandLineRequest {
     bool tree = false;        // "/t": settings and wait over the whole process tree
     bool efficiency = false;  // "/e": efficiency mode
     bool report = false;      // "/r": a wait, then a line on standard error of what the run cost
+    bool background = false;  // "/bg": the disk's and memory's priority Very Low
     // The mask of the last "/a:" token, 0 when its text is not a mask; none without such a token.
     std::optional<std::uint64_t> affinity;
+    // The processors that the last "/a:" token named instead, whose mask only the platform knows.
+    Cores cores = Cores::None;
     // The process id of the last "/parent:" token, 0 when its text is not one; none without such
     // a token.
     std::optional<std::uint32_t> parent;

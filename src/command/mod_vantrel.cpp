@@ -1,6 +1,7 @@
 #include "command/mod_vantrel.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "command/command_line_reader.h"
 #include "launch/elevation.h"
@@ -24,13 +25,37 @@ constexpr std::wstring_view kUsageLines[] = {
 
 constexpr std::wstring_view kLineEnd = L"\r\n";
 
+// The processors that "/a:ecores" or "/a:pcores" name among those the system offers: those below
+// the highest efficiency class, or those in it. Where all share one class, or the system does not
+// say, both name every processor, so that a command line for a hybrid processor runs anywhere.
+std::uint64_t CoreMask(Platform& platform, Cores cores) {
+    const std::uint64_t offered = platform.SystemAffinityMask();
+    const std::vector<ProcessorClass> processors = platform.ProcessorClasses();
+    const auto [lowest, highest] = std::minmax_element(
+        processors.begin(), processors.end(),
+        [](const auto& a, const auto& b) { return a.efficiencyClass < b.efficiencyClass; });
+    if (processors.empty() || lowest->efficiencyClass == highest->efficiencyClass) {
+        return offered;
+    }
+    std::uint64_t mask = 0;
+    for (const ProcessorClass& processor : processors) {
+        const bool fastest = processor.efficiencyClass == highest->efficiencyClass;
+        if (fastest == (cores == Cores::Performance) && processor.number < 64) {
+            mask |= std::uint64_t{1} << processor.number;
+        }
+    }
+    return mask & offered;
+}
+
 // The settings that place and bound the program, checked in this order and gathered into
 // `controls`: the message of the first that is wrong, or none.
 std::wstring_view ReadControls(Platform& platform, const CommandLineRequest& request,
                                ProcessControls& controls) {
     controls.efficiency = request.efficiency;
+    controls.background = request.background;
     if (request.affinity) {
-        const std::uint64_t mask = *request.affinity;
+        const std::uint64_t mask =
+            request.cores != Cores::None ? CoreMask(platform, request.cores) : *request.affinity;
         if (mask == 0 || (mask & ~platform.SystemAffinityMask()) != 0) {
             return kProcessorsMessage;
         }

@@ -8,6 +8,7 @@
 
 #include "launch/owned_handle.h"
 #include "launch/poll_until.h"
+#include "launch/process_hints.h"
 #include "launch/tree.h"
 
 namespace modVantrel {
@@ -99,8 +100,8 @@ std::uint32_t SetUp(Platform& platform, const ProcessInformation& info,
     }
     if (error == 0 && controls.tree) {
         error = tree.Adopt(info.process, controls);
-    } else if (error == 0 && controls.efficiency) {
-        platform.SetEfficiencyMode(info.process);
+    } else if (error == 0) {
+        GiveHints(platform, info.process, controls);
     }
     return error == 0 ? platform.ResumeThread(info.thread) : error;
 }
@@ -184,7 +185,7 @@ LaunchOutcome LaunchProgram(Platform& platform, const LaunchRequest& request,
     // Declared after the process handles, so that the job closes first: whatever of the tree is
     // left by then ends with it.
     const ProcessHandles handles(platform, processInfo);
-    Tree tree(platform, request.creationFlags, controls.efficiency);
+    Tree tree(platform, request.creationFlags, controls);
     LaunchOutcome outcome;
     if (!Create(platform, creation, controls.tree, processInfo, outcome.error)) {
         return outcome;

@@ -20,7 +20,7 @@ enum WaitMode : std::int16_t {
 struct ProcessControls {
     std::uint64_t affinityMask = 0;  // 0: the processors Vantrel itself may use
     bool efficiency = false;         // ask for efficiency mode, a hint the system may refuse
-    bool tree = false;  // the class and efficiency mode for every process the program starts, and
+    bool tree = false;  // the class and the hints for every process the program starts, and
                         // a wait, whatever waitMode says, until the last of them has ended
     // Bounds on the tree, which only a tree has: the time from the resume until the whole tree is
     // ended, a hard cap on its share of all the processors, and the memory it may commit.
@@ -30,9 +30,12 @@ struct ProcessControls {
     // How long the tree may take to close once asked at the time limit; 0: it is not asked, and
     // is ended at once.
     std::uint32_t graceMs = 0;
+    // Background work: the I/O and memory priorities Very Low, hints as efficiency mode is, for
+    // every process that gets the class.
+    bool background = false;
 
     bool Limited() const { return timeLimitMs != 0 || cpuPercent != 0 || memoryLimit != 0; }
-    bool Any() const { return affinityMask != 0 || efficiency || tree; }
+    bool Any() const { return affinityMask != 0 || efficiency || tree || background; }
 };
 
 // What happened at the time limit: the grace given, what was asked, and whether the grace ran

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "launch/poll_until.h"
+#include "launch/process_hints.h"
 
 namespace modVantrel {
 namespace {
@@ -45,10 +46,10 @@ class InterruptsPassed {
 
 }  // namespace
 
-Tree::Tree(Platform& platform, std::uint32_t priorityClass, bool efficiency)
+Tree::Tree(Platform& platform, std::uint32_t priorityClass, const ProcessControls& controls)
     : platform_(platform),
       priorityClass_(priorityClass),
-      efficiency_(efficiency),
+      controls_(controls),
       job_(platform),
       port_(platform) {}
 
@@ -167,12 +168,10 @@ void Tree::Ask() {
     }
 }
 
-// What every member gets; efficiency mode is a hint whose refusal changes nothing.
+// What every member gets: the class, and the hints, whose refusal changes nothing.
 std::uint32_t Tree::Settle(Handle process) {
     const std::uint32_t error = platform_.SetPriority(process, priorityClass_);
-    if (efficiency_) {
-        platform_.SetEfficiencyMode(process);
-    }
+    GiveHints(platform_, process, controls_);
     return error;
 }
 

@@ -14,7 +14,7 @@ namespace modVantrel {
 // is ended while it waits.
 class Tree {
   public:
-    Tree(Platform& platform, std::uint32_t priorityClass, bool efficiency);
+    Tree(Platform& platform, std::uint32_t priorityClass, const ProcessControls& controls);
 
     // Puts the suspended program into a new job with the limits asked for and gives it what every
     // member gets. The port is joined to the job first, so that it hears of the program too.
@@ -40,7 +40,7 @@ class Tree {
 
     Platform& platform_;
     std::uint32_t priorityClass_;
-    bool efficiency_;
+    const ProcessControls& controls_;
     bool memoryLimitHit_ = false;
     DeadlineStop stop_;
     OwnedHandle job_;

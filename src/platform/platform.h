@@ -119,6 +119,13 @@ struct ElevatedStart {
     std::uint32_t timeoutMs = kInfinite;
 };
 
+// One logical processor of Vantrel's processor group: its number there, which is its bit in an
+// affinity mask, and its efficiency class (higher is faster, lower uses less power).
+struct ProcessorClass {
+    std::uint32_t number = 0;
+    std::uint32_t efficiencyClass = 0;
+};
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -177,6 +184,13 @@ class Platform {
     virtual std::uint32_t SetPriority(Handle process, std::uint32_t priorityClass) = 0;
     // Asks for power-throttled execution (efficiency mode); true when the system took the hint.
     virtual bool SetEfficiencyMode(Handle process) = 0;
+    // Background work, hints as efficiency mode is: the process's I/O priority and its memory
+    // priority Very Low; each true when the system took it.
+    virtual bool SetLowIoPriority(Handle process) = 0;
+    virtual bool SetLowMemoryPriority(Handle process) = 0;
+    // The processors of Vantrel's group with their classes, from the system's CPU sets; none
+    // where the system does not say (before Windows 10).
+    virtual std::vector<ProcessorClass> ProcessorClasses() = 0;
     virtual std::uint32_t ResumeThread(Handle thread) = 0;
     virtual void TerminateProcess(Handle process, std::uint32_t exitCode) = 0;
 

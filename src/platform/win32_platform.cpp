@@ -12,7 +12,6 @@
 
 #include "command/mod_vantrel.h"
 #include "platform/command_text.h"
-#include "platform/system_function.h"
 #include "platform/unique_handle.h"
 
 namespace modVantrel {
@@ -291,21 +290,6 @@ std::uint32_t Win32Platform::SetAffinity(Handle process, std::uint64_t mask) {
 
 std::uint32_t Win32Platform::SetPriority(Handle process, std::uint32_t priorityClass) {
     return ErrorUnless(::SetPriorityClass(process, priorityClass));
-}
-
-bool Win32Platform::SetEfficiencyMode(Handle process) {
-    // Found at run time: Windows 7 has no SetProcessInformation, and Vantrel still runs there.
-    using SetInformation = BOOL(WINAPI*)(HANDLE, PROCESS_INFORMATION_CLASS, LPVOID, DWORD);
-    const auto setInformation =
-        SystemFunction<SetInformation>(L"kernel32.dll", "SetProcessInformation");
-    if (setInformation == nullptr) {
-        return false;
-    }
-    PROCESS_POWER_THROTTLING_STATE state{};
-    state.Version = PROCESS_POWER_THROTTLING_CURRENT_VERSION;
-    state.ControlMask = PROCESS_POWER_THROTTLING_EXECUTION_SPEED;
-    state.StateMask = PROCESS_POWER_THROTTLING_EXECUTION_SPEED;
-    return setInformation(process, ProcessPowerThrottling, &state, sizeof state) != FALSE;
 }
 
 std::uint32_t Win32Platform::ResumeThread(Handle thread) {

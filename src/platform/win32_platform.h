@@ -24,9 +24,13 @@ class Win32Platform : public Platform {
     std::uint64_t SystemAffinityMask() override;
     std::uint32_t SetAffinity(Handle process, std::uint64_t mask) override;
     std::uint32_t SetPriority(Handle process, std::uint32_t priorityClass) override;
-    bool SetEfficiencyMode(Handle process) override;
     std::uint32_t ResumeThread(Handle thread) override;
     void TerminateProcess(Handle process, std::uint32_t exitCode) override;
+    // In win32_scheduling.cpp.
+    bool SetEfficiencyMode(Handle process) override;
+    bool SetLowIoPriority(Handle process) override;
+    bool SetLowMemoryPriority(Handle process) override;
+    std::vector<ProcessorClass> ProcessorClasses() override;
     // In win32_job.cpp.
     std::uint32_t CreateTreeJob(const JobLimits& limits, Handle& job, Handle& port) override;
     std::uint32_t AssignToJob(Handle job, Handle process) override;
