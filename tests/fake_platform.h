@@ -43,6 +43,7 @@ class FakePlatform : public Platform {
 
     RunCost processCost, jobCost;  // what the program and its tree cost, while their handles live
     std::deque<std::uint32_t> parentWaits;  // the parent's, in order; then still running
+    std::uint64_t parentAgeMs = 0;          // since the parent started
     std::uint32_t elevationError = 0;       // what starting elevated answers
     std::uint32_t allowWaitError = 0;       // what the administrators' entry answers
     bool jobsNest = true;
@@ -223,6 +224,7 @@ class FakePlatform : public Platform {
     std::uint32_t ProcessId() override { return 1234; }
     std::wstring ModulePath() override { return L"c:\\vantrel\\vantrel.exe"; }
     std::wstring CurrentDirectory() override { return L"d:\\work"; }
+    std::uint64_t MillisecondsSinceStart(Handle) override { return parentAgeMs; }
     Handle OpenParent(std::uint32_t processId) override {
         calls.push_back("OpenParent(" + std::to_string(processId) + ")");
         return gone.count(processId) != 0 ? nullptr : *openHandles.insert(kParent).first;

@@ -62,6 +62,7 @@ TEST_P(FlowTest, ShowsOrLaunches) {
     platform.jobMessages = {{kWaitTimeout, {}}};
     platform.jobEmpty = {false};
     platform.parentWaits = {kWaitTimeout, c.parentEnd};
+    platform.parentAgeMs = 1500;
     platform.processCost.userTime = 15000000;
     platform.jobCost.userTime = 90000000;
     platform.atLineStart = !c.midLine;
@@ -208,6 +209,8 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L"/w /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x20},
         FlowCase{L"/parent:7 /t /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x24},
         FlowCase{L"/parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x20},
+        // An elevated run whose parent has used up the time limit runs nothing.
+        FlowCase{L"/parent:7 /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, nullptr, nullptr, 0},
         FlowCase{L"/time:0 /grace:x /cpu:x /parent:x /p:3 a.exe", {L"a.exe"}, L"The specified time limit is invalid!", 87, nullptr, nullptr, 0},
         FlowCase{L"/grace:61m /cpu:x /p:3 x", {}, L"The specified grace period is invalid!", 87, nullptr, nullptr, 0},
         FlowCase{L"/grace:0 /p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x20},

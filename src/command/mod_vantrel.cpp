@@ -103,6 +103,25 @@ std::uint32_t TimeLeft(Platform& platform, std::uint32_t limitMs, std::uint64_t 
     return limitMs - static_cast<std::uint32_t>(std::min<std::uint64_t>(spentMs, limitMs));
 }
 
+// Opens the parent named by "/parent:" into `parent` for the launch to watch: 0, or the exit status
+// once it is not running (after its message) or has used up the time limit. The elevated run gets
+// only what is left of the limit, which counts from the parent's launch, just after it started.
+int HoldParent(Platform& platform, std::uint32_t id, OwnedHandle& parent, LaunchRequest& launch) {
+    parent.receive() = id != 0 ? platform.OpenParent(id) : nullptr;
+    if (parent.get() == nullptr || platform.WaitForProcess(parent.get(), 0) != kWaitTimeout) {
+        ShowUsage(platform, kParentMessage);
+        return kExitInvalidParameter;
+    }
+    launch.parent = parent.get();
+    std::uint32_t& limit = launch.controls.timeLimitMs;
+    const std::uint64_t spent = limit != 0 ? platform.MillisecondsSinceStart(parent.get()) : 0;
+    if (limit != 0 && spent >= limit) {
+        return kExitTimeout;
+    }
+    limit -= static_cast<std::uint32_t>(spent);
+    return 0;
+}
+
 // The report on a line of its own, also after output that did not end one (a progress line's
 // carriage return), so that "findstr /b vantrel:" finds it.
 void Report(Platform& platform, int status, const LaunchOutcome& outcome) {
@@ -167,14 +186,10 @@ int Main(Platform& platform) {
 
     // Opened now and held to the end, so that the id cannot come to name another process.
     OwnedHandle parent(platform);
-    if (request.parent) {
-        const std::uint32_t id = *request.parent;
-        parent.receive() = id != 0 ? platform.OpenParent(id) : nullptr;
-        if (parent.get() == nullptr || platform.WaitForProcess(parent.get(), 0) != kWaitTimeout) {
-            ShowUsage(platform, kParentMessage);
-            return kExitInvalidParameter;
-        }
-        launch.parent = parent.get();
+    const int parentFailed =
+        request.parent ? HoldParent(platform, *request.parent, parent, launch) : 0;
+    if (parentFailed != 0) {
+        return parentFailed;
     }
 
     if (request.path.empty()) {

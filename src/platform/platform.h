@@ -221,11 +221,13 @@ class Platform {
     virtual std::uint32_t ProcessId() = 0;
     virtual std::wstring ModulePath() = 0;
     virtual std::wstring CurrentDirectory() = 0;
-    // A process by id, open for waiting on it alone; null when there is none by that id or it may
-    // not be opened. The caller closes it.
+    // A process by id, open for waiting on it and reading when it started; null when there is none
+    // by that id or it may not be opened. The caller closes it.
     virtual Handle OpenParent(std::uint32_t processId) = 0;
+    // Milliseconds since a parent from OpenParent started; 0 when the system does not tell.
+    virtual std::uint64_t MillisecondsSinceStart(Handle process) = 0;
     // Lets an elevated run of any administrator's account open Vantrel's own process to wait on
-    // it, and for nothing else; 0, or the error code.
+    // it and read when it started, and for nothing else; 0, or the error code.
     virtual std::uint32_t AllowAdministratorsToWait() = 0;
     // The window that the consent prompt of an elevated start should belong to, so that it opens
     // in front of it: the console's in the console build; null in the windowed build.

@@ -149,7 +149,7 @@ std::uint32_t Win32Platform::AllowAdministratorsToWait() {
     }
     // Granted beside whatever the group has already; nothing is taken away.
     EXPLICIT_ACCESSW entry{};
-    entry.grfAccessPermissions = SYNCHRONIZE;
+    entry.grfAccessPermissions = SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION;
     entry.grfAccessMode = GRANT_ACCESS;
     entry.grfInheritance = NO_INHERITANCE;
     entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
@@ -191,7 +191,21 @@ std::wstring Win32Platform::CurrentDirectory() {
 }
 
 Handle Win32Platform::OpenParent(std::uint32_t processId) {
-    return ::OpenProcess(SYNCHRONIZE, FALSE, processId);
+    return ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+}
+
+std::uint64_t Win32Platform::MillisecondsSinceStart(Handle process) {
+    FILETIME started{};
+    FILETIME unused[3]{};
+    FILETIME now{};
+    if (::GetProcessTimes(process, &started, &unused[0], &unused[1], &unused[2]) == FALSE) {
+        return 0;
+    }
+    ::GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& time) {
+        return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+    };
+    return ticks(now) > ticks(started) ? (ticks(now) - ticks(started)) / 10000 : 0;
 }
 
 std::uint32_t Win32Platform::StartElevated(const ElevatedStart& start, Handle& process) {
