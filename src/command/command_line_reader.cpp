@@ -10,22 +10,6 @@ namespace {
 
 constexpr std::wstring_view kExe = L".exe";
 
-// "/w" and "/p:", which Vantrel takes wherever they stand: true when the token was one.
-bool ClassifySwitch(const Token& token, CommandLineRequest& request) {
-    const std::wstring_view text = token.text;
-    if (token.quoted) {
-        return false;
-    }
-    if (EqualsIgnoringCase(text, L"/w")) {
-        request.wait = true;
-    } else if (StartsWithIgnoringCase(text, L"/p:")) {
-        request.selector = ReadPriorityNumber(text.substr(3));
-    } else {
-        return false;
-    }
-    return true;
-}
-
 // The processors that an "/a:" text names by their class, in any case. Both names hold letters
 // that are no hexadecimal digits, so that no mask's text is one.
 Cores CoresNamed(std::wstring_view text) {
@@ -35,12 +19,8 @@ Cores CoresNamed(std::wstring_view text) {
     return EqualsIgnoringCase(text, L"pcores") ? Cores::Performance : Cores::None;
 }
 
-// The options that stand before the program path: true when the token was one.
-bool ClassifyOption(const Token& token, CommandLineRequest& request) {
-    const std::wstring_view text = token.text;
-    if (token.quoted) {
-        return false;
-    }
+// The options that stand before the program path: true when the text was one.
+bool ClassifyOption(std::wstring_view text, CommandLineRequest& request) {
     if (EqualsIgnoringCase(text, L"/t")) {
         request.tree = true;
     } else if (EqualsIgnoringCase(text, L"/e")) {
@@ -68,6 +48,23 @@ bool ClassifyOption(const Token& token, CommandLineRequest& request) {
     return true;
 }
 
+// Vantrel's switches, whole tokens with no quote in them: "/w" and "/p:" wherever they stand, the
+// options before the path only. True when the token was one.
+bool ClassifySwitch(const Token& token, CommandLineRequest& request, bool beforePath) {
+    const std::wstring_view text = token.text;
+    if (token.quoted) {
+        return false;
+    }
+    if (EqualsIgnoringCase(text, L"/w")) {
+        request.wait = true;
+    } else if (StartsWithIgnoringCase(text, L"/p:")) {
+        request.selector = ReadPriorityNumber(text.substr(3));
+    } else {
+        return beforePath && ClassifyOption(text, request);
+    }
+    return true;
+}
+
 bool EndsWithExe(std::wstring_view text) {
     return text.size() >= kExe.size() &&
            EqualsIgnoringCase(text.substr(text.size() - kExe.size()), kExe);
@@ -88,8 +85,7 @@ class Reader {
     CommandLineRequest Read() {
         std::optional<Token> token = NextToken(line_, 0, QuoteRule::kName);
         // An empty token names nothing, so options still count after it.
-        while (token && (ClassifySwitch(*token, request_) || ClassifyOption(*token, request_) ||
-                         token->text.empty())) {
+        while (token && (ClassifySwitch(*token, request_, true) || token->text.empty())) {
             token = NextToken(line_, token->end, QuoteRule::kName);
         }
         if (token && ReadPath(*token)) {
@@ -107,7 +103,7 @@ class Reader {
         for (std::optional<Token> next = std::move(token); next;
              next = NextToken(line_, next->end, QuoteRule::kName)) {
             path.append(line_.substr(copyFrom, next->begin - copyFrom));
-            if (ClassifySwitch(*next, request_)) {
+            if (ClassifySwitch(*next, request_, false)) {
                 copyFrom = PastSwitch(line_, *next);
                 continue;
             }
@@ -161,26 +157,26 @@ class Reader {
         }
     }
 
-    // The rest of the line as typed, less the switches among it.
+    // The rest of the line as typed, less the switches among it and the blanks outside quotes at
+    // either end, which separate nothing.
     void ReadArguments() {
         std::wstring& arguments = request_.arguments;
         std::size_t copyFrom = request_.pathEnd;
+        std::optional<std::size_t> begin;  // of the first argument in `arguments`
+        std::size_t end = 0;               // of the last
         for (std::optional<Token> token = NextToken(line_, copyFrom, QuoteRule::kArgument); token;
              token = NextToken(line_, token->end, QuoteRule::kArgument)) {
-            if (ClassifySwitch(*token, request_)) {
+            if (ClassifySwitch(*token, request_, false)) {
                 arguments.append(line_.substr(copyFrom, token->begin - copyFrom));
                 copyFrom = PastSwitch(line_, *token);
+                continue;
             }
+            // Where the token will stand once the text up to it is copied.
+            begin = begin.value_or(arguments.size() + (token->begin - copyFrom));
+            end = arguments.size() + (token->end - copyFrom);
         }
         arguments.append(line_.substr(copyFrom));
-        // Blanks outside quotes at either end separate nothing.
-        std::optional<Token> token = NextToken(arguments, 0, QuoteRule::kArgument);
-        const std::size_t begin = token ? token->begin : 0;
-        std::size_t end = begin;
-        for (; token; token = NextToken(arguments, end, QuoteRule::kArgument)) {
-            end = token->end;
-        }
-        arguments = arguments.substr(begin, end - begin);
+        arguments = arguments.substr(begin.value_or(0), end - begin.value_or(0));
     }
 
     std::wstring_view line_;

@@ -114,11 +114,13 @@ int HoldParent(Platform& platform, std::uint32_t id, OwnedHandle& parent, Launch
     }
     launch.parent = parent.get();
     std::uint32_t& limit = launch.controls.timeLimitMs;
-    const std::uint64_t spent = limit != 0 ? platform.MillisecondsSinceStart(parent.get()) : 0;
-    if (limit != 0 && spent >= limit) {
-        return kExitTimeout;
+    if (limit != 0) {
+        const std::uint64_t spent = platform.MillisecondsSinceStart(parent.get());
+        if (spent >= limit) {
+            return kExitTimeout;
+        }
+        limit -= static_cast<std::uint32_t>(spent);
     }
-    limit -= static_cast<std::uint32_t>(spent);
     return 0;
 }
 

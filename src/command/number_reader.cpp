@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "command/text.h"
@@ -41,17 +42,18 @@ std::string CompactAscii(std::wstring_view text) {
     return compact;
 }
 
-// A number that is 1 to `maxDigits` digits of `radix`, in any case, and nothing else; 0 for any
+// A number that is 1 to `maxDigits` digits of `radix`, in any case, and nothing else; none for any
 // other text. Look-alike digits outside ASCII are not digits.
-std::uint64_t ReadWholeNumber(std::wstring_view text, int radix, std::size_t maxDigits) {
-    if (text.size() > maxDigits) {
-        return 0;
+std::optional<std::uint64_t> ReadWholeNumber(std::wstring_view text, int radix,
+                                             std::size_t maxDigits) {
+    if (text.empty() || text.size() > maxDigits) {
+        return std::nullopt;
     }
     std::uint64_t value = 0;
     for (const wchar_t c : text) {
         const int digit = c > 0x7F ? -1 : DigitValue(static_cast<char>(AsciiLower(c)), radix);
         if (digit < 0) {
-            return 0;
+            return std::nullopt;
         }
         value = value * static_cast<std::uint64_t>(radix) + static_cast<std::uint64_t>(digit);
     }
@@ -135,18 +137,26 @@ std::int32_t PinTo32Bits(double value) {
     return static_cast<std::int32_t>(value);
 }
 
-// The unit that ends a limit's text, looked up in `units` ("smh": seconds, minutes, hours), with
-// its multiplier from `factors`; the digits before it are the count. 0 when the text is not that.
-std::uint64_t ReadCountWithUnit(std::wstring_view text, std::wstring_view units,
-                                const std::uint64_t* factors) {
-    if (text.empty()) {
-        return 0;
-    }
-    const std::size_t unit = units.find(AsciiLower(text.back()));
+// The unit that ends a count's text, looked up in `units` ("smh": seconds, minutes, hours), with
+// its multiplier from `factors`; the 1 to 10 digits before it are the count. None for other text.
+std::optional<std::uint64_t> ReadCountWithUnit(std::wstring_view text, std::wstring_view units,
+                                               const std::uint64_t* factors) {
+    const std::size_t unit =
+        text.empty() ? std::wstring_view::npos : units.find(AsciiLower(text.back()));
     if (unit == std::wstring_view::npos) {
-        return 0;
+        return std::nullopt;
     }
-    return ReadWholeNumber(text.substr(0, text.size() - 1), 10, 10) * factors[unit];
+    const std::optional<std::uint64_t> count =
+        ReadWholeNumber(text.substr(0, text.size() - 1), 10, 10);
+    return count ? std::optional<std::uint64_t>(*count * factors[unit]) : std::nullopt;
+}
+
+// Seconds: 1 to 10 decimal digits and an optional unit, s (the default), m or h, in any case; none
+// for other text. A time limit and a grace period are both read so.
+std::optional<std::uint64_t> ReadSeconds(std::wstring_view text) {
+    constexpr std::uint64_t kFactors[] = {1, 60, 3600};
+    const bool bare = !text.empty() && text.back() >= L'0' && text.back() <= L'9';
+    return bare ? ReadWholeNumber(text, 10, 10) : ReadCountWithUnit(text, L"smh", kFactors);
 }
 
 }  // namespace
@@ -165,48 +175,36 @@ std::int32_t ReadPriorityNumber(std::wstring_view text) {
 }
 
 std::uint64_t ReadAffinityMask(std::wstring_view text) {
-    return ReadWholeNumber(text, 16, 16);
+    return ReadWholeNumber(text, 16, 16).value_or(0);
 }
 
 std::uint32_t ReadProcessId(std::wstring_view text) {
-    const std::uint64_t id = ReadWholeNumber(text, 10, 10);
+    const std::uint64_t id = ReadWholeNumber(text, 10, 10).value_or(0);
     return id <= std::numeric_limits<std::uint32_t>::max() ? static_cast<std::uint32_t>(id) : 0;
 }
 
 std::uint32_t ReadTimeLimit(std::wstring_view text) {
-    constexpr std::uint64_t kFactors[] = {1, 60, 3600};
     constexpr std::uint64_t kMaxSeconds = 4294967;  // milliseconds that still fit 32 bits
-    const bool bare = !text.empty() && text.back() >= L'0' && text.back() <= L'9';
-    const std::uint64_t seconds =
-        bare ? ReadWholeNumber(text, 10, 10) : ReadCountWithUnit(text, L"smh", kFactors);
+    const std::uint64_t seconds = ReadSeconds(text).value_or(0);
     return seconds <= kMaxSeconds ? static_cast<std::uint32_t>(seconds) : 0;
 }
 
 std::uint32_t ReadGracePeriod(std::wstring_view text) {
-    constexpr std::uint64_t kFactors[] = {1, 1, 60, 3600};  // no unit, s, m, h
-    const std::size_t found = text.empty()
-                                  ? std::wstring_view::npos
-                                  : std::wstring_view(L"smh").find(AsciiLower(text.back()));
-    const std::size_t unit = found == std::wstring_view::npos ? 0 : found + 1;
-    const std::wstring_view digits = text.substr(0, text.size() - (unit != 0 ? 1 : 0));
-    // Unlike a limit, 0 is a grace: the digits themselves tell it from text that is no number.
-    const bool number =
-        !digits.empty() && digits.size() <= 10 &&
-        std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
-    const std::uint64_t seconds = ReadWholeNumber(digits, 10, 10) * kFactors[unit];
-    return number && seconds <= kMaxGraceSeconds ? static_cast<std::uint32_t>(seconds)
-                                                 : kMaxGraceSeconds + 1;
+    // Unlike a limit, 0 is a grace: only text that is no number at all is refused.
+    const std::optional<std::uint64_t> seconds = ReadSeconds(text);
+    return seconds && *seconds <= kMaxGraceSeconds ? static_cast<std::uint32_t>(*seconds)
+                                                   : kMaxGraceSeconds + 1;
 }
 
 std::uint32_t ReadCpuLimit(std::wstring_view text) {
-    const std::uint64_t percent = ReadWholeNumber(text, 10, 3);
+    const std::uint64_t percent = ReadWholeNumber(text, 10, 3).value_or(0);
     return percent <= 100 ? static_cast<std::uint32_t>(percent) : 0;
 }
 
 std::uint64_t ReadMemoryLimit(std::wstring_view text) {
     constexpr std::uint64_t kMiB = std::uint64_t{1024} * 1024;
     constexpr std::uint64_t kFactors[] = {1024, kMiB, kMiB * 1024};
-    const std::uint64_t bytes = ReadCountWithUnit(text, L"kmg", kFactors);
+    const std::uint64_t bytes = ReadCountWithUnit(text, L"kmg", kFactors).value_or(0);
     return bytes >= kMiB ? bytes : 0;
 }
 
