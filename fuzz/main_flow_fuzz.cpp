@@ -89,7 +89,7 @@ std::wstring WithSwitchesRecased(const std::wstring& text, const vantrel_fuzz::S
     std::wstring recased = text;
     for (const auto* region : {&split.before, &split.path, &split.after}) {
         for (const vantrel_fuzz::SplitArgument& argument : *region) {
-            if (!vantrel_fuzz::SwitchName(argument, region == &split.before).empty()) {
+            if (!split.SwitchOf(*region, argument).empty()) {
                 recased[argument.begin + 1] ^= 0x20;  // w <-> W, p <-> P, t <-> T, ...
             }
         }

@@ -52,10 +52,11 @@ struct CommandLineRequest {
 // Splits the line as Windows programs split theirs: blanks outside quotes separate tokens, and a
 // switch is a whole token with no quote in it, in any case. "/w" and "/p:" count anywhere, the
 // options before the path only. The path starts at the first other token that is not empty and
-// runs, by the rule for a program's name, up to and including the first ".exe" of its text; a
-// quoted stretch that goes on to end in ".exe" is the path to its closing quote, and a quote that
-// is never closed takes the path to its last ".exe" that ends a word. What follows is the
-// program's, split by its own rule.
+// runs, by the rule for a program's name, up to and including its first ".exe" outside quotes.
+// Quotes group a name: a quoted ".exe" ends it only where its stretch ends there, or where only
+// blanks and dots are left of the stretch and its quote ends the word; a quote that is never
+// closed takes the path to its last ".exe" that ends a word. What follows is the program's, split
+// by its own rule, the rest of the path's own word included.
 CommandLineRequest ParseCommandLine(std::wstring_view line);
 
 }  // namespace modVantrel
