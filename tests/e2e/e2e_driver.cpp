@@ -166,6 +166,8 @@ const Row kRows[] = {
     // Quotes group inside a word, as in any program's name: never the decoy at {w}\ab.
     {L"quote in a word", L"/p:3 {w}\\a\" \"b\\p.exe \"\" x", L"", Message::None, 0,
      L"\"{w}\\a b\\p.exe\" \"\" x", kNormal},
+    {L"quoted name ending in a blank: the file system drops it", L"/p:3 \"{w}\\probe.exe \" a b",
+     L"", Message::None, 0, L"\"{w}\\probe.exe \" a b", kNormal},
     {L"quoted path with spaces", L"/p:3 \"{w}\\Dir With Space\\Probe Tool.exe\" -q", L"",
      Message::None, 0, L"\"{w}\\Dir With Space\\Probe Tool.exe\" -q", kNormal},
     {L"relative path found in the working folder", L"/p:3 probe.exe rel", L"", Message::None, 0,
