@@ -19,11 +19,12 @@ say "building build/mingw (a first build takes a few minutes)"
 build_preset mingw >/dev/null
 display=${DISPLAY:-}${WAYLAND_DISPLAY:-}
 if [ -n "$display" ]; then
+    say "preparing the Wine prefix $vantrel_wineprefix-display (made once)"
     ensure_wine_prefix display
 else
+    say "preparing the Wine prefix $vantrel_wineprefix (made once)"
     ensure_wine_prefix
 fi
-say "Wine prefix $WINEPREFIX"
 say "running vantrel.exe $*"
 status=0
 if [ -n "$display" ]; then
