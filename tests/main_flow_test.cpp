@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "command/help_text.h"
 #include "expected_usage.h"
 #include "fake_platform.h"
 
@@ -267,6 +269,75 @@ TEST(FlowTest, FailedLaunchWithoutErrorCodeStillExitsNonzero) {
     platform.startSucceeds = false;
     platform.startError = 0;
     EXPECT_NE(Main(platform), 0);
+}
+
+TEST(FlowTest, HelpAndVersionAreWrittenAndNothingRuns) {
+    for (const auto& [line, text] : {std::pair(L"/? /p:9 c:\\a.exe", HelpText()),
+                                     std::pair(L"--version c:\\a.exe", VersionText())}) {
+        FakePlatform platform;
+        platform.commandText = line;
+        platform.files = {L"c:\\a.exe"};
+        EXPECT_EQ(Main(platform), 0);
+        EXPECT_EQ(platform.output, std::vector{text});
+        EXPECT_TRUE(platform.messages.empty() && platform.lookups.empty());
+        EXPECT_TRUE(platform.creations.empty());
+    }
+    EXPECT_EQ(HelpText().rfind(VersionText(), 0), 0u);  // the help begins with the version line
+}
+
+struct SearchCase {
+    const wchar_t* commandText;
+    std::vector<std::wstring> files;  // what the lookup finds
+    bool noCurrentFolder;             // NoDefaultCurrentDirectoryInExePath is set, if empty
+    std::vector<std::wstring> lookups;
+    const wchar_t* started;  // the program's full path; nullptr: the file message
+};
+
+TEST(FlowTest, FindsANameAloneInTheCurrentFolderThenAlongThePath) {
+    // Empty and relative entries are skipped; quotes go. The program needs elevation, so that
+    // the restart is seen to name the same file.
+    const std::wstring path = L";bin;\"c:\\q\";.;\\tools;c:tools;\\\\srv\\t\\;c:\\late";
+    const std::vector<std::wstring> absolute = {L"c:\\q\\7za.exe", L"\\\\srv\\t\\7za.exe",
+                                                L"c:\\late\\7za.exe"};
+    auto all = absolute;
+    all.insert(all.begin(), L"7za.exe");
+    const SearchCase cases[] = {
+        {L"/p:2 7za.exe t", {L"c:\\late\\7za.exe"}, false, all, L"c:\\late\\7za.exe"},
+        {L"/p:2 7za.exe t",
+         {L"7za.exe", L"c:\\q\\7za.exe"},
+         false,
+         {L"7za.exe"},
+         L"d:\\work\\7za.exe"},
+        {L"/p:2 7za.exe t",
+         {L"7za.exe", L"c:\\late\\7za.exe"},
+         true,
+         absolute,
+         L"c:\\late\\7za.exe"},
+        {L"/p:2 7za.exe t", {}, false, all, nullptr},
+        {L"/p:2 bin\\7za.exe t", {L"c:\\q\\bin\\7za.exe"}, false, {L"bin\\7za.exe"}, nullptr},
+    };
+    for (const SearchCase& c : cases) {
+        FakePlatform platform;
+        platform.commandText = c.commandText;
+        platform.files = {c.files.begin(), c.files.end()};
+        platform.environment[L"PATH"] = path;
+        if (c.noCurrentFolder) {
+            platform.environment[L"NoDefaultCurrentDirectoryInExePath"] = L"";
+        }
+        platform.startSucceeds = false;
+        platform.startError = kErrorElevationRequired;
+        EXPECT_EQ(Main(platform), c.started != nullptr ? 0 : 2) << c.commandText;
+        EXPECT_EQ(platform.lookups, c.lookups) << c.commandText;
+        if (c.started != nullptr) {
+            const std::wstring quoted = L"\"" + std::wstring(c.started) + L"\"";
+            ASSERT_EQ(platform.creations.size(), 1u);
+            EXPECT_EQ(platform.creations[0].applicationName, c.started);
+            EXPECT_EQ(platform.creations[0].commandLine, quoted + L" t");
+            ASSERT_EQ(platform.elevatedStarts.size(), 1u);
+            EXPECT_EQ(platform.elevatedStarts[0].parameters,
+                      L"/parent:1234 /p:2 " + quoted + L" t");
+        }
+    }
 }
 
 struct RunCase {
