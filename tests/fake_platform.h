@@ -26,8 +26,7 @@ class FakePlatform : public Platform {
     std::array<StandardHandle, 3> standardHandles{};
     bool sharesConsole = false;
     std::set<std::wstring> files;  // patterns that the lookup finds
-    std::map<std::wstring, std::wstring> environment;
-    bool findsEveryFile = false;  // the lookup finds every pattern (the fuzz target's choice)
+    bool findsEveryFile = false;   // the lookup finds every pattern (the fuzz target's choice)
     bool startSucceeds = true;
     std::uint32_t startError = 2;
     std::deque<std::uint32_t> waitResults;  // in order; 0 (the process ended) once exhausted
@@ -53,6 +52,7 @@ class FakePlatform : public Platform {
     std::vector<std::uint32_t> jobProcesses;  // the job's list at the stop
     std::map<std::uint32_t, std::vector<std::uint32_t>> consoles;  // who shares each one's
     bool atLineStart = true;                                       // where standard error stands
+    std::map<std::wstring, std::wstring> environment;
 
     // What it saw.
     std::vector<std::string> calls;

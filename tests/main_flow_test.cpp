@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <ostream>
+#include <set>
 #include <string>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 #include "command/help_text.h"
@@ -271,72 +272,47 @@ TEST(FlowTest, FailedLaunchWithoutErrorCodeStillExitsNonzero) {
     EXPECT_NE(Main(platform), 0);
 }
 
-TEST(FlowTest, HelpAndVersionAreWrittenAndNothingRuns) {
-    for (const auto& [line, text] : {std::pair(L"/? /p:9 c:\\a.exe", HelpText()),
-                                     std::pair(L"--version c:\\a.exe", VersionText())}) {
-        FakePlatform platform;
-        platform.commandText = line;
-        platform.files = {L"c:\\a.exe"};
-        EXPECT_EQ(Main(platform), 0);
-        EXPECT_EQ(platform.output, std::vector{text});
-        EXPECT_TRUE(platform.messages.empty() && platform.lookups.empty());
-        EXPECT_TRUE(platform.creations.empty());
-    }
-    EXPECT_EQ(HelpText().rfind(VersionText(), 0), 0u);  // the help begins with the version line
+TEST(FlowTest, VersionIsWrittenAndNothingRuns) {
+    FakePlatform platform;
+    platform.commandText = L"--version /p:9 c:\\a.exe";
+    EXPECT_EQ(Main(platform), 0);
+    EXPECT_EQ(platform.output, std::vector{VersionText()});
+    EXPECT_TRUE(platform.messages.empty() && platform.lookups.empty());
 }
 
-struct SearchCase {
-    const wchar_t* commandText;
-    std::vector<std::wstring> files;  // what the lookup finds
-    bool noCurrentFolder;             // NoDefaultCurrentDirectoryInExePath is set, if empty
-    std::vector<std::wstring> lookups;
-    const wchar_t* started;  // the program's full path; nullptr: the file message
-};
-
 TEST(FlowTest, FindsANameAloneInTheCurrentFolderThenAlongThePath) {
-    // Empty and relative entries are skipped; quotes go. The program needs elevation, so that
-    // the restart is seen to name the same file.
-    const std::wstring path = L";bin;\"c:\\q\";.;\\tools;c:tools;\\\\srv\\t\\;c:\\late";
-    const std::vector<std::wstring> absolute = {L"c:\\q\\7za.exe", L"\\\\srv\\t\\7za.exe",
-                                                L"c:\\late\\7za.exe"};
-    auto all = absolute;
-    all.insert(all.begin(), L"7za.exe");
-    const SearchCase cases[] = {
-        {L"/p:2 7za.exe t", {L"c:\\late\\7za.exe"}, false, all, L"c:\\late\\7za.exe"},
-        {L"/p:2 7za.exe t",
-         {L"7za.exe", L"c:\\q\\7za.exe"},
-         false,
-         {L"7za.exe"},
-         L"d:\\work\\7za.exe"},
-        {L"/p:2 7za.exe t",
-         {L"7za.exe", L"c:\\late\\7za.exe"},
-         true,
-         absolute,
-         L"c:\\late\\7za.exe"},
-        {L"/p:2 7za.exe t", {}, false, all, nullptr},
-        {L"/p:2 bin\\7za.exe t", {L"c:\\q\\bin\\7za.exe"}, false, {L"bin\\7za.exe"}, nullptr},
-    };
-    for (const SearchCase& c : cases) {
+    // The path typed, the files there are, whether NoDefaultCurrentDirectoryInExePath is set, the
+    // lookups made and the program started. Empty and relative PATH entries are skipped, quotes
+    // go; creation needs elevation, so that the restart is seen to name the same file.
+    const std::wstring q = L"c:\\q\\7za.exe", srv = L"\\\\srv\\t\\7za.exe",
+                       late = L"c:\\late\\7za.exe";
+    // clang-format off
+    const std::tuple<std::wstring, std::set<std::wstring>, bool, std::vector<std::wstring>,
+                     std::wstring> cases[] = {
+        {L"7za.exe", {late}, false, {L"7za.exe", q, srv, late}, late},
+        {L"7za.exe", {L"7za.exe", q}, false, {L"7za.exe"}, L"d:\\work\\7za.exe"},
+        {L"7za.exe", {L"7za.exe", late}, true, {q, srv, late}, late},
+        {L"7za.exe", {}, false, {L"7za.exe", q, srv, late}, L""},
+        {L"bin\\7za.exe", {L"c:\\q\\bin\\7za.exe"}, false, {L"bin\\7za.exe"}, L""}};
+    // clang-format on
+    for (const auto& [typed, files, noCurrentFolder, lookups, started] : cases) {
         FakePlatform platform;
-        platform.commandText = c.commandText;
-        platform.files = {c.files.begin(), c.files.end()};
-        platform.environment[L"PATH"] = path;
-        if (c.noCurrentFolder) {
+        platform.commandText = L"/p:2 " + typed + L" t";
+        platform.files = files;
+        platform.environment[L"PATH"] = L";bin;\"c:\\q\";.;\\tools;c:tools;\\\\srv\\t\\;c:\\late";
+        if (noCurrentFolder) {
             platform.environment[L"NoDefaultCurrentDirectoryInExePath"] = L"";
         }
         platform.startSucceeds = false;
         platform.startError = kErrorElevationRequired;
-        EXPECT_EQ(Main(platform), c.started != nullptr ? 0 : 2) << c.commandText;
-        EXPECT_EQ(platform.lookups, c.lookups) << c.commandText;
-        if (c.started != nullptr) {
-            const std::wstring quoted = L"\"" + std::wstring(c.started) + L"\"";
-            ASSERT_EQ(platform.creations.size(), 1u);
-            EXPECT_EQ(platform.creations[0].applicationName, c.started);
-            EXPECT_EQ(platform.creations[0].commandLine, quoted + L" t");
-            ASSERT_EQ(platform.elevatedStarts.size(), 1u);
-            EXPECT_EQ(platform.elevatedStarts[0].parameters,
-                      L"/parent:1234 /p:2 " + quoted + L" t");
-        }
+        EXPECT_EQ(Main(platform), started.empty() ? 2 : 0) << typed;
+        EXPECT_EQ(platform.lookups, lookups) << typed;
+        const std::wstring quoted = L"\"" + started + L"\" t";
+        ASSERT_EQ(platform.creations.size(), started.empty() ? 0u : 1u);
+        EXPECT_TRUE(started.empty() ||
+                    (platform.creations[0].applicationName == started &&
+                     platform.creations[0].commandLine == quoted &&
+                     platform.elevatedStarts[0].parameters == L"/parent:1234 /p:2 " + quoted));
     }
 }
 
