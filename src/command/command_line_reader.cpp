@@ -1,5 +1,7 @@
 #include "command/command_line_reader.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "command/command_lexer.h"
@@ -23,12 +25,8 @@ Cores CoresNamed(std::wstring_view text) {
 constexpr std::wstring_view kHelpWords[] = {L"/?", L"-?", L"/h", L"-h", L"--help"};
 
 bool IsHelpWord(std::wstring_view text) {
-    for (const std::wstring_view word : kHelpWords) {
-        if (EqualsIgnoringCase(text, word)) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(std::begin(kHelpWords), std::end(kHelpWords),
+                       [text](std::wstring_view word) { return EqualsIgnoringCase(text, word); });
 }
 
 // The options that stand before the program path: true when the text was one.
