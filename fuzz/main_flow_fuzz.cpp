@@ -125,8 +125,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // What the reader asked for, which its own target checks against the C runtime's split.
     const modVantrel::CommandLineRequest model = modVantrel::ParseCommandLine(script.text);
-    if (model.timeLimit || model.gracePeriod || model.cpuLimit || model.memoryLimit) {
-        return 0;  // the flow and launcher tables prove limits; here runs must not crash
+    if (model.help || model.version || model.timeLimit || model.gracePeriod || model.cpuLimit ||
+        model.memoryLimit) {
+        return 0;  // the flow and launcher tables prove these; here runs must not crash
     }
     const auto priorityClass = vantrel_fuzz::ModelPriorityClass(model.selector);
     const std::wstring& path = model.path;
@@ -185,9 +186,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(fake.lookups.front() == path, "the lookup is given the program path");
 
         const modVantrel::ProcessCreation& creation = fake.creations.front();
-        Check(creation.applicationName == path,
+        // A name alone is found first in the fake's current folder and starts from there.
+        const bool alone = path.find_first_of(L"\\/:*?") == std::wstring::npos;
+        const std::wstring started = alone ? L"d:\\work\\" + path : path;
+        Check(creation.applicationName == started,
               "the program path is the text up to and including the first .exe");
-        const std::wstring quoted = L"\"" + path + L"\"";
+        const std::wstring quoted = L"\"" + started + L"\"";
         Check(creation.commandLine.compare(0, quoted.size(), quoted) == 0,
               "the program path stands quoted at the head of the command line");
         Check(creation.commandLine == (arguments.empty() ? quoted : quoted + L" " + arguments),

@@ -88,9 +88,10 @@ inline std::vector<SplitArgument> SplitLikeRuntime(const std::wstring& line, std
 // The name of the switch an argument is ("/w", "/p:", "/parent:"), or nothing: a switch has no
 // quote in it, and only "/w" and "/p:" count once the path has begun.
 inline std::wstring SwitchName(const SplitArgument& argument, bool beforePath) {
-    static const wchar_t* const kNames[] = {L"/w",     L"/p:",     L"/t",    L"/e",
-                                            L"/r",     L"/bg",     L"/a:",   L"/parent:",
-                                            L"/time:", L"/grace:", L"/cpu:", L"/mem:"};
+    static const wchar_t* const kNames[] = {
+        L"/w",       L"/p:",    L"/t",      L"/e",        L"/r",      L"/bg", L"/a:",
+        L"/parent:", L"/time:", L"/grace:", L"/cpu:",     L"/mem:",   L"/?",  L"-?",
+        L"/h",       L"-h",     L"--help",  L"--version", L"/version"};
     std::wstring lowered = argument.text;
     for (wchar_t& c : lowered) {
         c = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;

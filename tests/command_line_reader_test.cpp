@@ -253,7 +253,26 @@ INSTANTIATE_TEST_SUITE_P(
         NumberCase{L"2147483648", kMax}, NumberCase{L"-2147483649", kMin},
         NumberCase{L"99999999999", kMax}, NumberCase{L"-99999999999", kMin},
         NumberCase{L"1e400", kMax}, NumberCase{L"-1e400", kMin}, NumberCase{L"1e-400", 0},
-        NumberCase{L"&hffffffff", kMax}, NumberCase{L"&h1000000000000000000000000000000", kMax}));
+        NumberCase{L"&hffffffff", kMax}, NumberCase{L"&h1000000000000000000000000000000", kMax},
+        // The classes' names, in any case, as the whole value only.
+        NumberCase{L"idle", 1}, NumberCase{L"LOW", 1}, NumberCase{L"BelowNormal", 2},
+        NumberCase{L"normal", 3}, NumberCase{L"aboveNORMAL", 4}, NumberCase{L"High", 5},
+        NumberCase{L"realtime", 6}, NumberCase{L"lowish", 0}, NumberCase{L"below normal", 0}));
+
+TEST(ReaderTest, ReadsHelpAndVersionAsWholeWordsBeforeThePath) {
+    // Whether the help, then the version, was asked for.
+    // clang-format off
+    const std::tuple<const wchar_t*, bool, bool> cases[] = {
+        {L"/?", true, false}, {L"-? /p:3 a.exe", true, false}, {L"/p:3 /H a.exe", true, false},
+        {L"-h", true, false}, {L"--HELP", true, false}, {L"--version", false, true},
+        {L"/Version a.exe", false, true}, {L"a.exe /? --version", false, false},
+        {L"\"/?\" a.exe", false, false}, {L"/?? -help --help: a.exe", false, false}};
+    // clang-format on
+    for (const auto& [text, help, version] : cases) {
+        const CommandLineRequest request = ParseCommandLine(text);
+        EXPECT_EQ(std::pair(request.help, request.version), std::pair(help, version)) << text;
+    }
+}
 
 }  // namespace
 }  // namespace modVantrel

@@ -1,5 +1,7 @@
 #include "command/command_line_reader.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "command/command_lexer.h"
@@ -19,9 +21,21 @@ Cores CoresNamed(std::wstring_view text) {
     return EqualsIgnoringCase(text, L"pcores") ? Cores::Performance : Cores::None;
 }
 
+// The words that ask for the help, as other tools take them.
+constexpr std::wstring_view kHelpWords[] = {L"/?", L"-?", L"/h", L"-h", L"--help"};
+
+bool IsHelpWord(std::wstring_view text) {
+    return std::any_of(std::begin(kHelpWords), std::end(kHelpWords),
+                       [text](std::wstring_view word) { return EqualsIgnoringCase(text, word); });
+}
+
 // The options that stand before the program path: true when the text was one.
 bool ClassifyOption(std::wstring_view text, CommandLineRequest& request) {
-    if (EqualsIgnoringCase(text, L"/t")) {
+    if (IsHelpWord(text)) {
+        request.help = true;
+    } else if (EqualsIgnoringCase(text, L"--version") || EqualsIgnoringCase(text, L"/version")) {
+        request.version = true;
+    } else if (EqualsIgnoringCase(text, L"/t")) {
         request.tree = true;
     } else if (EqualsIgnoringCase(text, L"/e")) {
         request.efficiency = true;

@@ -32,6 +32,8 @@ struct CommandLineRequest {
     bool efficiency = false;  // "/e": efficiency mode
     bool report = false;      // "/r": a wait, then a line on standard error of what the run cost
     bool background = false;  // "/bg": the disk's and memory's priority Very Low
+    bool help = false;        // "/?", "-?", "/h", "-h" or "--help": show the help, run nothing
+    bool version = false;     // "--version" or "/version": show the version line, run nothing
     // The mask of the last "/a:" token, 0 when its text is not a mask; none without such a token.
     std::optional<std::uint64_t> affinity;
     // The processors that the last "/a:" token named instead, whose mask only the platform knows.

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "command/command_line_reader.h"
+#include "command/help_text.h"
+#include "command/program_search.h"
 #include "launch/elevation.h"
 #include "launch/launcher.h"
 #include "launch/owned_handle.h"
@@ -172,6 +174,10 @@ void ShowUsage(Platform& platform, std::wstring_view message) {
 int Main(Platform& platform) {
     const std::wstring commandText = platform.CommandText();
     const CommandLineRequest request = ParseCommandLine(commandText);
+    if (request.help || request.version) {
+        platform.WriteOutput(request.help ? HelpText() : VersionText());
+        return 0;
+    }
 
     const std::optional<std::uint32_t> priorityClass = PriorityClassFor(request.selector);
     if (!priorityClass) {
@@ -198,7 +204,8 @@ int Main(Platform& platform) {
         ShowUsage(platform, kNoExeMessage);
         return kExitInvalidParameter;
     }
-    if (platform.LookupFile(request.path).empty()) {
+    const std::wstring program = FindProgram(platform, request.path);
+    if (program.empty()) {
         ShowUsage(platform, kNoFileMessage);
         return kExitFileNotFound;
     }
@@ -206,7 +213,7 @@ int Main(Platform& platform) {
     // The tree is always waited for, so its status is the program's as with "/w"; so is a run to
     // report on.
     const bool wait = request.wait || launch.controls.tree || request.report;
-    launch.path = request.path;
+    launch.path = program;
     launch.arguments = request.arguments;
     launch.creationFlags = *priorityClass;
     launch.waitMode = wait ? kWaitPolling : kWaitNone;
@@ -222,8 +229,9 @@ int Main(Platform& platform) {
     if (outcome.created == 0 && outcome.error == kErrorElevationRequired && !request.parent) {
         // The time limit counts from this launch: a consent prompt nobody answers must not hold
         // the run past it.
-        outcome = RunElevated(platform, commandText, launch.showWindow, kPollIntervalMs,
-                              TimeLeft(platform, limit, launchedAt));
+        outcome =
+            RunElevated(platform, WithProgramPath(commandText, request, program), launch.showWindow,
+                        kPollIntervalMs, TimeLeft(platform, limit, launchedAt));
         if (outcome.created != 0) {
             return static_cast<int>(outcome.exitCode);  // the elevated run's status, as it is
         }
