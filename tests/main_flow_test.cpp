@@ -244,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L"/r /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1067 elapsed=1.000s user=1.500s "},
         // A user's parent leaves the limit whole; the tree is asked at it, and the parent watched.
         FlowCase{L"/r /parent:7 /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, L"a.exe", L"\"a.exe\"", 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, kWaitTimeout, L"status=1460 elapsed=1.000s user=9.000s kernel=- processes=- peak-commit=- read=- written=- limit=time stop=closed", kInfinite, true},
-        FlowCase{L"/r /parent:7 /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1067 elapsed=1.000s "},
+        FlowCase{L"/r /parent:7 /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1067 elapsed=1.000s user=9.000s kernel=- processes=- peak-commit=- read=- written=- limit=time stop=ended"},
         // clang-format on
         // After the path they are the program's arguments.
         FlowCase{L"/p:3 a.exe /t /a:zz /e",

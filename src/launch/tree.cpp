@@ -138,12 +138,13 @@ bool Tree::EndedBy(std::uint64_t end, std::uint32_t pollInterval) {
 
 // At the deadline: the tree is asked to close and given the grace to do so; what is left then is
 // ended with ERROR_TIMEOUT as its exit code, and given a while to empty. A refusal to end them
-// changes nothing: closing the job ends them all the same. So does the parent's end, which
-// cuts the stop short: nobody waits for the tree any longer.
+// changes nothing: closing the job ends them all the same. The parent's end cuts the stop short,
+// and what is left is ended so, when the job closes.
 void Tree::Stop(std::uint32_t pollInterval) {
     if (stop_.graceMs != 0) {
         Ask();
         if (EndedBy(Later(platform_, stop_.graceMs), pollInterval) || parentEnded_) {
+            stop_.ended = parentEnded_;
             return;
         }
     }

@@ -58,7 +58,8 @@ enum class Timing {
     // The probe keeps a window: asked to close at the time limit, it saves its work (its DONE
     // file) and exits; or it ignores the request, and is ended after the grace.
     ClosedWhenAsked,
-    EndedAfterGrace
+    EndedAfterGrace,
+    ParentEndsInGrace  // as EndedAfterGrace, but "{parent}" names a process that ends after 4 s
 };
 
 constexpr int kLaunchError = -1;  // the status is the error CreateProcessW gives for the program
@@ -275,6 +276,9 @@ const Row kRows[] = {
     {L"/time: /grace: a window that ignores the request is ended after the grace",
      L"/r /time:2 /grace:1 /p:3 {w}\\probe.exe", L"", Message::None, 1460,
      L"\"{w}\\probe.exe\"", kSuspended | kNormal, 8000, 0, Timing::EndedAfterGrace},
+    {L"/parent: a parent that ends during the grace ends the tree at once with 1067",
+     L"/r /parent:{parent} /time:2 /grace:60 /p:3 {w}\\probe.exe", L"", Message::None, 1067,
+     L"\"{w}\\probe.exe\"", kSuspended | kNormal, 8000, 0, Timing::ParentEndsInGrace},
     {L"options in any case", L"/T /A:2 /E /p:4 {w}\\probe.exe", L"", Message::None, 0,
      L"\"{w}\\probe.exe\"", kSuspended | kAboveNormal, 2000, 0, Timing::EndsAfterProbe,
      kAboveNormal, 2, Hints::Some},
@@ -536,6 +540,20 @@ void CheckReport(const std::string& written, const Row& row, std::uint32_t statu
         L"report \"" + e2e::Visible(std::wstring(written.begin(), written.end())) + L"\"");
 }
 
+// A process for "{parent}": a probe that records nothing, sleeps 4 s and exits.
+modVantrel::KernelHandle StartParent(const fs::path& probe) {
+    std::wstring line = L"\"" + probe.wstring() + L"\"";
+    wchar_t environment[] = L"VANTREL_PROBE_SLEEP_MS=4000\0";
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION created{};
+    if (!::CreateProcessW(probe.c_str(), line.data(), nullptr, nullptr, FALSE,
+                          CREATE_UNICODE_ENVIRONMENT, environment, nullptr, &startup, &created)) {
+        return modVantrel::KernelHandle();
+    }
+    ::CloseHandle(created.hThread);
+    return modVantrel::KernelHandle(created.hProcess);
+}
+
 struct Setup {
     std::wstring vantrel;
     fs::path trace;
@@ -575,12 +593,17 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
                               std::to_wstring(row.childSleepMs).c_str());
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_CHILD_EXIT", std::to_wstring(row.childExit).c_str());
     const bool saves = row.timing == Timing::ClosedWhenAsked;
-    const bool stopped = saves || row.timing == Timing::EndedAfterGrace;
+    const bool orphaned = row.timing == Timing::ParentEndsInGrace;
+    const bool stopped = saves || row.timing == Timing::EndedAfterGrace || orphaned;
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_WINDOW",
                               stopped ? (saves ? L"save" : L"ignore") : nullptr);
 
     const std::uintmax_t traceFrom = SizeOf(setup.trace);
-    const std::wstring arguments = Replace(row.arguments, L"{w}", work);
+    const modVantrel::KernelHandle parent =
+        orphaned ? StartParent(setup.work / L"probe.exe") : modVantrel::KernelHandle();
+    const std::wstring arguments =
+        Replace(Replace(row.arguments, L"{w}", work), L"{parent}",
+                std::to_wstring(parent.valid() ? ::GetProcessId(parent.get()) : 0));
     const fs::path output = setup.work / (L"output-" + std::to_wstring(index) + L".txt");
     const bool shell = row.start == Start::InConsole, detached = row.start == Start::Detached;
     const std::wstring commandLine = (shell ? L"cmd.exe /s /c \"\"" : L"\"") + setup.vantrel +
@@ -661,9 +684,10 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     // line of its own and says how the stop went.
     const std::string stop = saves ? " stop=closed\r\n" : " stop=ended\r\n";
     checks.Expect(
-        !stopped || (written.rfind("progress\r\r\nvantrel: status=1460 ", 0) == 0 &&
-                     written.size() > stop.size() &&
-                     written.compare(written.size() - stop.size(), stop.size(), stop) == 0),
+        !stopped ||
+            (written.rfind("progress\r\r\nvantrel: status=" + std::to_string(status), 0) == 0 &&
+             written.size() > stop.size() &&
+             written.compare(written.size() - stop.size(), stop.size(), stop) == 0),
         L"the stop's report \"" + e2e::Visible(std::wstring(written.begin(), written.end())) +
             L"\"");
 
