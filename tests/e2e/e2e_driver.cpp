@@ -544,7 +544,8 @@ void CheckReport(const std::string& written, const Row& row, std::uint32_t statu
 modVantrel::KernelHandle StartParent(const fs::path& probe) {
     std::wstring line = L"\"" + probe.wstring() + L"\"";
     wchar_t environment[] = L"VANTREL_PROBE_SLEEP_MS=4000\0";
-    STARTUPINFOW startup{sizeof startup};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION created{};
     if (!::CreateProcessW(probe.c_str(), line.data(), nullptr, nullptr, FALSE,
                           CREATE_UNICODE_ENVIRONMENT, environment, nullptr, &startup, &created)) {
