@@ -185,8 +185,9 @@ std::uint32_t ReadProcessId(std::wstring_view text) {
 
 std::optional<ParentMark> ReadParentMark(std::wstring_view text) {
     const std::size_t first = text.find(L':');
-    const std::size_t second = text.find(L':', first == text.npos ? first : first + 1);
-    if (second == text.npos) {
+    constexpr std::size_t kNone = std::wstring_view::npos;
+    const std::size_t second = first == kNone ? kNone : text.find(L':', first + 1);
+    if (second == kNone) {
         return std::nullopt;
     }
     const std::uint32_t id = ReadProcessId(text.substr(0, first));
