@@ -127,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const modVantrel::CommandLineRequest model = modVantrel::ParseCommandLine(script.text);
     if (model.timeLimit || model.gracePeriod || model.cpuLimit || model.memoryLimit ||
         model.restart) {
-        return 0;  // the flow and launcher tables prove limits and the elevated run's parent
+        return 0;  // the flow and launcher tables prove limits; here runs must not crash
     }
     const auto priorityClass = vantrel_fuzz::ModelPriorityClass(model.selector);
     const std::wstring& path = model.path;

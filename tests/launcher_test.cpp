@@ -250,13 +250,11 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
                      "Close(" + member + ")",
                      "Pump"};
     };
-    // At the stop each member is opened and confirmed in the job, one gone (50) or now another's
-    // (60) skipped, and held until it has been asked.
+    // At the stop each member is opened, confirmed in the job (not 50, gone, nor 60), and held.
     // clang-format off
     const Calls opened = {"JobProcesses(job)", "Open(41)", "InJob(member41,job)", "Open(50)",
         "Open(60)", "InJob(member60,job)", "Close(member60)", "Open(77)", "InJob(member77,job)",
         "Open(90)", "InJob(member90,job)", "CloseWindows(3)"};
-    // clang-format on
     const Calls released = {"Close(member41)", "Close(member77)", "Close(member90)"};
     const Calls quiet = {"JobMessage(port,1000)=258", "JobIsEmpty(job)=0", "Pump"};
     const TreeCase cases[] = {
@@ -291,15 +289,9 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
         {"vantrel.com: its group gets Ctrl+C as Ctrl+Break, then the stop's; ended after the grace",
          {timeout, timeout, timeout},
          {false, false, false},
-         Join({{"PassInterrupts(41)"},
-               quiet,
-               opened,
-               {"BreakGroup(41)"},
-               released,
-               quiet,
+         Join({{"PassInterrupts(41)"}, quiet, opened, {"BreakGroup(41)"}, released, quiet,
                {"JobMessage(port,500)=258", "JobIsEmpty(job)=0", "Pump", "TerminateJob(job,1460)"},
-               kLastLeaves,
-               {"PassInterrupts(0)"}}),
+               kLastLeaves, {"PassInterrupts(0)"}}),
          false,
          1000,
          1500,
@@ -327,6 +319,7 @@ TEST(LauncherTest, WaitsForTheWholeTree) {
          0,
          true},
     };
+    // clang-format on
     for (const TreeCase& c : cases) {
         Launch launch;
         launch.platform.jobMessages = c.messages;

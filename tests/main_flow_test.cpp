@@ -57,8 +57,7 @@ TEST_P(FlowTest, ShowsOrLaunches) {
     platform.showsBoxes = c.showsBoxes;
     platform.allowWaitError = c.allowWaitError;
     platform.gone = {13};
-    // Each wait takes two steps, a stop at the time limit one more; a parent runs when checked
-    // and has ended by the first step.
+    // Each wait takes two steps, a stop three; a parent runs when checked, ended by the first.
     platform.waitResults = {kWaitTimeout};
     platform.jobMessages = {{kWaitTimeout, {}}};
     platform.jobEmpty = {false, false};
@@ -84,16 +83,13 @@ TEST_P(FlowTest, ShowsOrLaunches) {
     } else {
         EXPECT_TRUE(platform.creations.empty());
     }
-    // The elevated run is given the first run's start and the end of its limit, an hour past boot.
-    const std::uint64_t deadline =
-        c.promptLimit == kInfinite ? 0 : 3'600'000'000 + std::uint64_t{c.promptLimit} * 1000;
+    const auto end = c.promptLimit != kInfinite ? 3'600'000'000 + c.promptLimit * 1000ULL : 0;
     for (const ElevatedStart& start : platform.elevatedStarts) {
         EXPECT_EQ(start.path + L'|' + start.parameters + L'|' + start.directory + L'|' +
                       std::to_wstring(start.showWindow) + L'|' + std::to_wstring(start.timeoutMs),
                   L"c:\\vantrel\\vantrel.exe|/parent:1234:133500000000000000:" +
-                      std::to_wstring(deadline) + L' ' + std::wstring(c.commandText) +
-                      L"|d:\\work|" + std::to_wstring(c.showCommand) + L'|' +
-                      std::to_wstring(c.promptLimit));
+                      std::to_wstring(end) + L' ' + std::wstring(c.commandText) + L"|d:\\work|" +
+                      std::to_wstring(c.showCommand) + L'|' + std::to_wstring(c.promptLimit));
         EXPECT_EQ(start.ownerWindow, FakePlatform::kWindow);
         EXPECT_EQ(*(std::find(platform.calls.begin(), platform.calls.end(), "StartElevated") - 1),
                   "AllowWait");
@@ -213,9 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L"/w /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x20},
         FlowCase{L"/parent:7 /t /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x24},
         FlowCase{L"/parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x20},
-        // The elevated run, named so by the first: it runs nothing once the first run's time limit
-        // has run out, gets only what is left of it, and ends silently when its parent's start
-        // differs, its id now another process's.
+        // The elevated run: none left, 1460; some, that much; a parent's other start, 1067 quietly.
         FlowCase{L"/parent:7:133500000000000000:3600000000 /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, nullptr, nullptr, 0},
         FlowCase{L"/r /parent:7:133500000000000000:3600700000 /time:5 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, L"a.exe", L"\"a.exe\"", 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, kWaitTimeout, L"status=1460 elapsed=0.700s "},
         FlowCase{L"/parent:7:133500000000000001:0 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, nullptr, nullptr, 0},

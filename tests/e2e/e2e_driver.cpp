@@ -58,8 +58,7 @@ enum class Timing {
     // The probe keeps a window: asked to close at the time limit, it saves its work (its DONE
     // file) and exits; or it ignores the request, and is ended after the grace.
     ClosedWhenAsked,
-    EndedAfterGrace,
-    ParentEndsInGrace  // as EndedAfterGrace, but "{parent}" names a process that ends after 4 s
+    EndedAfterGrace
 };
 
 constexpr int kLaunchError = -1;  // the status is the error CreateProcessW gives for the program
@@ -278,7 +277,7 @@ const Row kRows[] = {
      L"\"{w}\\probe.exe\"", kSuspended | kNormal, 8000, 0, Timing::EndedAfterGrace},
     {L"/parent: a parent that ends during the grace ends the tree at once with 1067",
      L"/r /parent:{parent} /time:2 /grace:60 /p:3 {w}\\probe.exe", L"", Message::None, 1067,
-     L"\"{w}\\probe.exe\"", kSuspended | kNormal, 8000, 0, Timing::ParentEndsInGrace},
+     L"\"{w}\\probe.exe\"", kSuspended | kNormal, 8000, 0, Timing::EndedAfterGrace},
     {L"options in any case", L"/T /A:2 /E /p:4 {w}\\probe.exe", L"", Message::None, 0,
      L"\"{w}\\probe.exe\"", kSuspended | kAboveNormal, 2000, 0, Timing::EndsAfterProbe,
      kAboveNormal, 2, Hints::Some},
@@ -540,19 +539,16 @@ void CheckReport(const std::string& written, const Row& row, std::uint32_t statu
         L"report \"" + e2e::Visible(std::wstring(written.begin(), written.end())) + L"\"");
 }
 
-// A process for "{parent}": a probe that records nothing, sleeps 4 s and exits.
-modVantrel::KernelHandle StartParent(const fs::path& probe) {
-    std::wstring line = L"\"" + probe.wstring() + L"\"";
+// "{parent}" of a row that expects its end (1067): a probe that records nothing, sleeps 4 s, exits.
+HANDLE StartParent(const std::wstring& work) {
     wchar_t environment[] = L"VANTREL_PROBE_SLEEP_MS=4000\0";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION created{};
-    if (!::CreateProcessW(probe.c_str(), line.data(), nullptr, nullptr, FALSE,
-                          CREATE_UNICODE_ENVIRONMENT, environment, nullptr, &startup, &created)) {
-        return modVantrel::KernelHandle();
-    }
+    PROCESS_INFORMATION created{};  // left null when creation fails
+    ::CreateProcessW((work + L"\\probe.exe").c_str(), nullptr, nullptr, nullptr, FALSE,
+                     CREATE_UNICODE_ENVIRONMENT, environment, nullptr, &startup, &created);
     ::CloseHandle(created.hThread);
-    return modVantrel::KernelHandle(created.hProcess);
+    return created.hProcess;
 }
 
 struct Setup {
@@ -594,17 +590,14 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
                               std::to_wstring(row.childSleepMs).c_str());
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_CHILD_EXIT", std::to_wstring(row.childExit).c_str());
     const bool saves = row.timing == Timing::ClosedWhenAsked;
-    const bool orphaned = row.timing == Timing::ParentEndsInGrace;
-    const bool stopped = saves || row.timing == Timing::EndedAfterGrace || orphaned;
+    const bool stopped = saves || row.timing == Timing::EndedAfterGrace;
     ::SetEnvironmentVariableW(L"VANTREL_PROBE_WINDOW",
                               stopped ? (saves ? L"save" : L"ignore") : nullptr);
 
     const std::uintmax_t traceFrom = SizeOf(setup.trace);
-    const modVantrel::KernelHandle parent =
-        orphaned ? StartParent(setup.work / L"probe.exe") : modVantrel::KernelHandle();
-    const std::wstring arguments =
-        Replace(Replace(row.arguments, L"{w}", work), L"{parent}",
-                std::to_wstring(parent.valid() ? ::GetProcessId(parent.get()) : 0));
+    const modVantrel::KernelHandle parent(row.status == 1067 ? StartParent(work) : nullptr);
+    const std::wstring arguments = Replace(Replace(row.arguments, L"{w}", work), L"{parent}",
+                                           std::to_wstring(::GetProcessId(parent.get())));
     const fs::path output = setup.work / (L"output-" + std::to_wstring(index) + L".txt");
     const bool shell = row.start == Start::InConsole, detached = row.start == Start::Detached;
     const std::wstring commandLine = (shell ? L"cmd.exe /s /c \"\"" : L"\"") + setup.vantrel +
@@ -684,11 +677,10 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     // After the program's progress line, which ends in a carriage return, the report begins a
     // line of its own and says how the stop went.
     const std::string stop = saves ? " stop=closed\r\n" : " stop=ended\r\n";
+    const std::string head = "progress\r\r\nvantrel: status=" + std::to_string(status) + " ";
     checks.Expect(
-        !stopped ||
-            (written.rfind("progress\r\r\nvantrel: status=" + std::to_string(status), 0) == 0 &&
-             written.size() > stop.size() &&
-             written.compare(written.size() - stop.size(), stop.size(), stop) == 0),
+        !stopped || (written.rfind(head, 0) == 0 && written.size() > stop.size() &&
+                     written.compare(written.size() - stop.size(), stop.size(), stop) == 0),
         L"the stop's report \"" + e2e::Visible(std::wstring(written.begin(), written.end())) +
             L"\"");
 

@@ -154,7 +154,7 @@ void RunElevatedStartAndParent(const fs::path& work, e2e::Suite& suite) {
     checks.Expect(platform.WaitForProcess(running, 0) == modVantrel::kWaitTimeout &&
                       platform.WaitForProcess(ended, 0) == WAIT_OBJECT_0,
                   L"a parent's state misread");
-    const std::uint64_t start = platform.StartTimeOf(running);  // before its child's
+    const std::uint64_t start = platform.StartTimeOf(running);
     checks.Expect(
         start != 0 && start == platform.StartTimeOf(nullptr) && platform.StartTimeOf(ended) > start,
         L"a parent's start misread: " + std::to_wstring(start));
