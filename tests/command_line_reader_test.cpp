@@ -187,7 +187,7 @@ TEST(ReaderTest, ReadsLimits) {
     constexpr std::uint64_t kMiB = 1 << 20;
     const std::pair<const wchar_t*, Limits> cases[] = {
         {L"/time:1 /cpu:1 /mem:1M /grace:0 a.exe", {1, 1, kMiB, 0}},
-        {L"/TIME:2m /CPU:100 /MEM:3g /GRACE:60M a.exe", {120, 100, 3 * 1024 * kMiB, 3600}},
+        {L"/TIME:2m /CPU:100 /MEM:2048k /GRACE:60M a.exe", {120, 100, 2 * kMiB, 3600}},
         {L"/time:4294967s /cpu:050 /mem:9999999999G /grace:0000000030s a.exe",
          {4294967, 50, 9999999999 * 1024 * kMiB, 30}},
         {L"/time:4294968 /cpu:101 /mem:1023K /grace:3601 a.exe", {0, 0, 0, 3601}},

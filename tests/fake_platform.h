@@ -32,7 +32,7 @@ class FakePlatform : public Platform {
     std::deque<std::uint32_t> waitResults;  // in order; 0 (the process ended) once exhausted
     std::uint32_t exitCode = 0;
     std::uint64_t systemMask = 0xFF;
-    std::uint64_t now = 0;  // microseconds; every wait that times out moves it on by its length
+    std::uint64_t now = 3'600'000'000;  // µs, an hour past boot; a wait that times out moves it on
     std::map<std::string, std::uint32_t> failures;  // set-up steps that fail, with their error
     bool efficiencyTaken = false;
     std::vector<ProcessorClass> processorClasses;  // none: the system does not say
@@ -44,7 +44,6 @@ class FakePlatform : public Platform {
 
     RunCost processCost, jobCost;  // what the program and its tree cost, while their handles live
     std::deque<std::uint32_t> parentWaits;  // the parent's, in order; then still running
-    std::uint64_t parentAgeMs = 0;          // since the parent started
     std::uint32_t elevationError = 0;       // what starting elevated answers
     std::uint32_t allowWaitError = 0;       // what the administrators' entry answers
     bool jobsNest = true;
@@ -233,7 +232,7 @@ class FakePlatform : public Platform {
     std::uint32_t ProcessId() override { return 1234; }
     std::wstring ModulePath() override { return L"c:\\vantrel\\vantrel.exe"; }
     std::wstring CurrentDirectory() override { return L"d:\\work"; }
-    std::uint64_t MillisecondsSinceStart(Handle) override { return parentAgeMs; }
+    std::uint64_t StartTimeOf(Handle) override { return 133'500'000'000'000'000; }  // any process
     Handle OpenParent(std::uint32_t processId) override {
         calls.push_back("OpenParent(" + std::to_string(processId) + ")");
         return gone.count(processId) != 0 ? nullptr : *openHandles.insert(kParent).first;

@@ -60,12 +60,11 @@ TEST_P(FlowTest, ShowsOrLaunches) {
     platform.showsBoxes = c.showsBoxes;
     platform.allowWaitError = c.allowWaitError;
     platform.gone = {13};
-    // Each wait takes two steps; a parent runs when checked and has ended by the first step.
+    // Each wait takes two steps, a stop three; a parent runs when checked, ended by the first.
     platform.waitResults = {kWaitTimeout};
     platform.jobMessages = {{kWaitTimeout, {}}};
-    platform.jobEmpty = {false};
+    platform.jobEmpty = {false, false};
     platform.parentWaits = {kWaitTimeout, c.parentEnd};
-    platform.parentAgeMs = 1500;
     platform.processCost.userTime = 15000000;
     platform.jobCost.userTime = 90000000;
     platform.atLineStart = !c.midLine;
@@ -87,12 +86,13 @@ TEST_P(FlowTest, ShowsOrLaunches) {
     } else {
         EXPECT_TRUE(platform.creations.empty());
     }
+    const auto end = c.promptLimit != kInfinite ? 3'600'000'000 + c.promptLimit * 1000ULL : 0;
     for (const ElevatedStart& start : platform.elevatedStarts) {
         EXPECT_EQ(start.path + L'|' + start.parameters + L'|' + start.directory + L'|' +
                       std::to_wstring(start.showWindow) + L'|' + std::to_wstring(start.timeoutMs),
-                  L"c:\\vantrel\\vantrel.exe|/parent:1234 " + std::wstring(c.commandText) +
-                      L"|d:\\work|" + std::to_wstring(c.showCommand) + L'|' +
-                      std::to_wstring(c.promptLimit));
+                  L"c:\\vantrel\\vantrel.exe|/parent:1234:133500000000000000:" +
+                      std::to_wstring(end) + L' ' + std::wstring(c.commandText) + L"|d:\\work|" +
+                      std::to_wstring(c.showCommand) + L'|' + std::to_wstring(c.promptLimit));
         EXPECT_EQ(start.ownerWindow, FakePlatform::kWindow);
         EXPECT_EQ(*(std::find(platform.calls.begin(), platform.calls.end(), "StartElevated") - 1),
                   "AllowWait");
@@ -216,8 +216,10 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L"/w /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, kInWork, kInWorkLine, 0x20},
         FlowCase{L"/parent:7 /t /p:3 a.exe", {L"a.exe"}, nullptr, 1067, kInWork, kInWorkLine, 0x24},
         FlowCase{L"/parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x20},
-        // An elevated run whose parent has used up the time limit runs nothing.
-        FlowCase{L"/parent:7 /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, nullptr, nullptr, 0},
+        // The elevated run: none left, 1460; some, that much; a parent's other start, 1067 quietly.
+        FlowCase{L"/parent:7:133500000000000000:3600000000 /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, nullptr, nullptr, 0},
+        FlowCase{L"/r /parent:7:133500000000000000:3600700000 /time:5 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, kInWork, kInWorkLine, 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, kWaitTimeout, L"status=1460 elapsed=0.700s "},
+        FlowCase{L"/parent:7:133500000000000001:0 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, nullptr, nullptr, 0},
         FlowCase{L"/time:0 /grace:x /cpu:x /parent:x /p:3 a.exe", {L"a.exe"}, L"The specified time limit is invalid!", 87, nullptr, nullptr, 0},
         FlowCase{L"/grace:61m /cpu:x /p:3 x", {}, L"The specified grace period is invalid!", 87, nullptr, nullptr, 0},
         FlowCase{L"/grace:0 /p:3 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x20},
@@ -241,7 +243,9 @@ INSTANTIATE_TEST_SUITE_P(
         // "/r": a report after a launch, cut short or not.
         FlowCase{L"/R /t /p:3 a.exe", {L"a.exe"}, nullptr, 42, kInWork, kInWorkLine, 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=42 elapsed=1.000s user=9.000s "},
         FlowCase{L"/r /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, kInWork, kInWorkLine, 0x20, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1067 elapsed=1.000s user=1.500s "},
-        FlowCase{L"/r /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, kInWork, kInWorkLine, 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1460 elapsed=1.000s ", kInfinite, true},
+        // A user's parent leaves the limit whole; the tree is asked at it, and the parent watched.
+        FlowCase{L"/r /parent:7 /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, kInWork, kInWorkLine, 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, kWaitTimeout, L"status=1460 elapsed=1.000s user=9.000s kernel=- processes=- peak-commit=- read=- written=- limit=time stop=closed", kInfinite, true},
+        FlowCase{L"/r /parent:7 /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, kInWork, kInWorkLine, 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1067 elapsed=1.000s user=9.000s kernel=- processes=- peak-commit=- read=- written=- limit=time stop=ended"},
         // clang-format on
         // After the path they are the program's arguments.
         FlowCase{L"/p:3 a.exe /t /a:zz /e",
@@ -309,10 +313,10 @@ TEST(FlowTest, FindsANameAloneInTheCurrentFolderThenAlongThePath) {
         EXPECT_EQ(platform.lookups, lookups) << typed;
         const std::wstring quoted = L"\"" + started + L"\" t";
         ASSERT_EQ(platform.creations.size(), started.empty() ? 0u : 1u);
-        EXPECT_TRUE(started.empty() ||
-                    (platform.creations[0].applicationName == started &&
-                     platform.creations[0].commandLine == quoted &&
-                     platform.elevatedStarts[0].parameters == L"/parent:1234 /p:2 " + quoted));
+        EXPECT_TRUE(started.empty() || (platform.creations[0].applicationName == started &&
+                                        platform.creations[0].commandLine == quoted &&
+                                        platform.elevatedStarts[0].parameters ==
+                                            L"/parent:1234:133500000000000000:0 /p:2 " + quoted));
     }
 }
 
@@ -320,6 +324,7 @@ struct RunCase {
     const wchar_t* commandText;
     std::vector<std::string> calls;  // between creation and closing the program's handles
     const char* classes = "";  // each processor's efficiency class, from processor 0 of 0xFFFFF
+    std::uint64_t offered = 0xFFFFF;  // the processors the system offers
 };
 
 TEST(FlowTest, WaitsAndSetsUpAsAsked) {
@@ -331,7 +336,7 @@ TEST(FlowTest, WaitsAndSetsUpAsAsked) {
           "MemoryPriority(process)", "Resume(thread)"}},
         // 6 two-thread performance cores, 8 efficiency cores; low-power ones too; one class alone.
         // clang-format off
-        {L"/a:pcores /p:3 c:\\a.exe", {"SetAffinity(process,4095)", "Resume(thread)"}, "11111111111100000000"},
+        {L"/a:pcores /p:3 c:\\a.exe", {"SetAffinity(process,4080)", "Resume(thread)"}, "11111111111100000000", 0xFFFF0},
         {L"/a:ecores /p:3 c:\\a.exe", {"SetAffinity(process,1044480)", "Resume(thread)"}, "11111111111100000000"},
         {L"/a:ecores /p:3 c:\\a.exe", {"SetAffinity(process,1048560)", "Resume(thread)"}, "22221111111100000000"},
         {L"/a:ecores /p:3 c:\\a.exe", {"SetAffinity(process,1048575)", "Resume(thread)"}, "00000000000000000000"},
@@ -345,7 +350,7 @@ TEST(FlowTest, WaitsAndSetsUpAsAsked) {
         FakePlatform platform;
         platform.commandText = c.commandText;
         platform.files = {L"c:\\a.exe"};
-        platform.systemMask = 0xFFFFF;
+        platform.systemMask = c.offered;
         for (const char* at = c.classes; *at != '\0'; ++at) {
             platform.processorClasses.push_back(
                 {std::uint32_t(at - c.classes), std::uint32_t(*at - '0')});

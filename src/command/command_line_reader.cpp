@@ -47,7 +47,8 @@ bool ClassifyOption(std::wstring_view text, CommandLineRequest& request) {
         request.cores = CoresNamed(text.substr(3));
         request.affinity = request.cores == Cores::None ? ReadAffinityMask(text.substr(3)) : 0;
     } else if (StartsWithIgnoringCase(text, L"/parent:")) {
-        request.parent = ReadProcessId(text.substr(8));
+        request.restart = ReadParentMark(text.substr(8));
+        request.parent = request.restart ? request.restart->id : ReadProcessId(text.substr(8));
     } else if (StartsWithIgnoringCase(text, L"/time:")) {
         request.timeLimit = ReadTimeLimit(text.substr(6));
     } else if (StartsWithIgnoringCase(text, L"/grace:")) {

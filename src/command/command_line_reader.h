@@ -41,6 +41,9 @@ struct CommandLineRequest {
     // The process id of the last "/parent:" token, 0 when its text is not one; none without such
     // a token.
     std::optional<std::uint32_t> parent;
+    // The elevated restart's form of that token, "/parent:<id>:<start>:<deadline>"; none for any
+    // other, a plain id included.
+    std::optional<ParentMark> restart;
     // The limits of the last "/time:" (seconds), "/cpu:" (percent) and "/mem:" (bytes) tokens, 0
     // when the text is not one; none without such a token.
     std::optional<std::uint32_t> timeLimit;

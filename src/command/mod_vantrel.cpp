@@ -9,6 +9,7 @@
 #include "launch/elevation.h"
 #include "launch/launcher.h"
 #include "launch/owned_handle.h"
+#include "launch/poll_until.h"
 #include "launch/run_report.h"
 
 namespace modVantrel {
@@ -96,32 +97,35 @@ int StatusOf(const LaunchOutcome& outcome, bool wait) {
     return wait ? static_cast<int>(outcome.exitCode) : 0;
 }
 
-// Milliseconds left of a limit counted from `since` on the platform's clock; kInfinite without one.
-std::uint32_t TimeLeft(Platform& platform, std::uint32_t limitMs, std::uint64_t since) {
-    if (limitMs == 0) {
-        return kInfinite;
-    }
-    const std::uint64_t spentMs = (platform.MonotonicMicroseconds() - since) / 1000;
-    return limitMs - static_cast<std::uint32_t>(std::min<std::uint64_t>(spentMs, limitMs));
-}
-
 // Opens the parent named by "/parent:" into `parent` for the launch to watch: 0, or the exit status
-// once it is not running (after its message) or has used up the time limit. The elevated run gets
-// only what is left of the limit, which counts from the parent's launch, just after it started.
-int HoldParent(Platform& platform, std::uint32_t id, OwnedHandle& parent, LaunchRequest& launch) {
+// once it is not running (after its message). The elevated run's parent is the first run, named by
+// its id and start: when that run has gone nobody waits for this one, which ends silently, and
+// when its time limit has run out nothing is launched; else the limit is what is left of it.
+int HoldParent(Platform& platform, const CommandLineRequest& request, OwnedHandle& parent,
+               LaunchRequest& launch) {
+    const std::uint32_t id = *request.parent;
     parent.receive() = id != 0 ? platform.OpenParent(id) : nullptr;
-    if (parent.get() == nullptr || platform.WaitForProcess(parent.get(), 0) != kWaitTimeout) {
-        ShowUsage(platform, kParentMessage);
-        return kExitInvalidParameter;
+    const bool running =
+        parent.get() != nullptr && platform.WaitForProcess(parent.get(), 0) == kWaitTimeout;
+    if (!request.restart) {
+        if (!running) {
+            ShowUsage(platform, kParentMessage);
+            return kExitInvalidParameter;
+        }
+        launch.parent = parent.get();
+        return 0;
+    }
+    if (!running || platform.StartTimeOf(parent.get()) != request.restart->start) {
+        return kExitProcessAborted;
     }
     launch.parent = parent.get();
     std::uint32_t& limit = launch.controls.timeLimitMs;
-    if (limit != 0) {
-        const std::uint64_t spent = platform.MillisecondsSinceStart(parent.get());
-        if (spent >= limit) {
+    if (limit != 0 && request.restart->deadline != 0) {
+        const std::uint64_t left = MillisecondsUntil(platform, request.restart->deadline);
+        if (left == 0) {
             return kExitTimeout;
         }
-        limit -= static_cast<std::uint32_t>(spent);
+        limit = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, limit));
     }
     return 0;
 }
@@ -194,8 +198,7 @@ int Main(Platform& platform) {
 
     // Opened now and held to the end, so that the id cannot come to name another process.
     OwnedHandle parent(platform);
-    const int parentFailed =
-        request.parent ? HoldParent(platform, *request.parent, parent, launch) : 0;
+    const int parentFailed = request.parent ? HoldParent(platform, request, parent, launch) : 0;
     if (parentFailed != 0) {
         return parentFailed;
     }
@@ -221,17 +224,16 @@ int Main(Platform& platform) {
     launch.pollInterval = kPollIntervalMs;
     launch.report = request.report;
     ProcessInformation processInfo;
+    // The time limit counts from this launch, on a clock that no change of the date moves.
     const std::uint32_t limit = launch.controls.timeLimitMs;
-    const std::uint64_t launchedAt = limit != 0 ? platform.MonotonicMicroseconds() : 0;
+    const std::uint64_t deadline =
+        limit != 0 ? platform.MonotonicMicroseconds() + std::uint64_t{limit} * 1000 : 0;
     LaunchOutcome outcome = LaunchProgram(platform, launch, processInfo);
     // Only an ordinary run restarts itself elevated; the elevated run has a parent, so a program
     // that it cannot start either is reported there and no third run follows.
     if (outcome.created == 0 && outcome.error == kErrorElevationRequired && !request.parent) {
-        // The time limit counts from this launch: a consent prompt nobody answers must not hold
-        // the run past it.
-        outcome =
-            RunElevated(platform, WithProgramPath(commandText, request, program), launch.showWindow,
-                        kPollIntervalMs, TimeLeft(platform, limit, launchedAt));
+        outcome = RunElevated(platform, WithProgramPath(commandText, request, program),
+                              launch.showWindow, kPollIntervalMs, deadline);
         if (outcome.created != 0) {
             return static_cast<int>(outcome.exitCode);  // the elevated run's status, as it is
         }

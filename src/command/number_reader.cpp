@@ -195,6 +195,22 @@ std::uint32_t ReadProcessId(std::wstring_view text) {
     return id <= std::numeric_limits<std::uint32_t>::max() ? static_cast<std::uint32_t>(id) : 0;
 }
 
+std::optional<ParentMark> ReadParentMark(std::wstring_view text) {
+    const std::size_t first = text.find(L':');
+    constexpr std::size_t kNone = std::wstring_view::npos;
+    const std::size_t second = first == kNone ? kNone : text.find(L':', first + 1);
+    if (second == kNone) {
+        return std::nullopt;
+    }
+    const std::uint32_t id = ReadProcessId(text.substr(0, first));
+    const auto start = ReadWholeNumber(text.substr(first + 1, second - first - 1), 10, 19);
+    const auto deadline = ReadWholeNumber(text.substr(second + 1), 10, 19);
+    if (id == 0 || !start || !deadline) {
+        return std::nullopt;
+    }
+    return ParentMark{id, *start, *deadline};
+}
+
 std::uint32_t ReadTimeLimit(std::wstring_view text) {
     constexpr std::uint64_t kMaxSeconds = 4294967;  // milliseconds that still fit 32 bits
     const std::uint64_t seconds = ReadSeconds(text).value_or(0);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace modVantrel {
@@ -21,6 +22,18 @@ std::uint64_t ReadAffinityMask(std::wstring_view text);
 // Reads a process id: 1 to 10 decimal digits and nothing else, within 32 bits. Any other text
 // gives 0, which names no process that can be waited on.
 std::uint32_t ReadProcessId(std::wstring_view text);
+
+// What the elevated restart writes after "/parent:": the first run's id and start, which together
+// name that one process, and the end of its time limit on the system's monotonic clock (0: none).
+struct ParentMark {
+    std::uint32_t id = 0;
+    std::uint64_t start = 0;
+    std::uint64_t deadline = 0;
+};
+
+// Reads "<id>:<start>:<deadline>": an id other than 0 as ReadProcessId reads one, then two numbers
+// of 1 to 19 decimal digits. None for any other text.
+std::optional<ParentMark> ReadParentMark(std::wstring_view text);
 
 // Reads a time limit: 1 to 10 decimal digits and an optional unit, s (the default), m or h, in any
 // case, in all 1 to 4294967 seconds. Any other text gives 0.

@@ -64,7 +64,8 @@ std::wstring BuildCommandLine(std::wstring_view path, std::wstring_view argument
 // program, and no other handle does. Once one is passed, the start-up record is all the program
 // gets, null slots included, so every slot is filled: the others with Vantrel's console's handles
 // where the program shares it, else null, for the program's own console to fill. Without any,
-// creation is left as it was.
+// creation is left as it was. No unit row pins these rules: the whole-run fuzz target checks every
+// slot against them, which suffices only while it does.
 void PassStandardHandles(Platform& platform, ProcessCreation& creation) {
     const std::array<StandardHandle, 3> handles = platform.StandardHandles();
     const auto redirected = [](const StandardHandle& handle) { return handle.redirected; };

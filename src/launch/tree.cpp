@@ -1,6 +1,7 @@
 #include "launch/tree.h"
 
 #include <algorithm>
+#include <deque>
 #include <vector>
 
 #include "launch/poll_until.h"
@@ -17,9 +18,8 @@ std::uint64_t Later(Platform& platform, std::uint32_t milliseconds) {
 // A step of a wait: at most `pollInterval` milliseconds, and not past `end` on the platform's
 // clock.
 std::uint32_t StepUntil(Platform& platform, std::uint64_t end, std::uint32_t pollInterval) {
-    const std::uint64_t now = platform.MonotonicMicroseconds();
-    const std::uint64_t left = end > now ? (end - now - 1) / 1000 + 1 : 0;  // rounded up
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(left, pollInterval));
+    return static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(MillisecondsUntil(platform, end), pollInterval));
 }
 
 // For as long as it lives, a Ctrl+C typed on Vantrel's console reaches the program's own group,
@@ -67,6 +67,7 @@ void Tree::Wait(Handle program, std::uint32_t group, const LaunchRequest& reques
     const std::uint32_t pollInterval = request.pollInterval;
     stop_.graceMs = request.controls.graceMs;
     stop_.group = group;
+    parent_ = request.parent;
     {
         const InterruptsPassed passed(platform_, group);
         // The time limit is a deadline in the same wait, counted from the resume: no step lasts
@@ -83,6 +84,7 @@ void Tree::Wait(Handle program, std::uint32_t group, const LaunchRequest& reques
         if (outcome.timedOut) {
             Stop(pollInterval);
             outcome.stop = stop_;
+            outcome.parentEnded = parentEnded_;
         }
     }
     outcome.memoryLimitHit = memoryLimitHit_;
@@ -123,10 +125,11 @@ bool Tree::Ended(std::uint32_t milliseconds) {
     return platform_.JobIsEmpty(job_.get());
 }
 
-// Steps of the wait until the tree has ended, true, or the clock reads `end`, false.
+// Steps of the wait until the tree has ended, true, or the clock reads `end` or the parent has
+// ended, false.
 bool Tree::EndedBy(std::uint64_t end, std::uint32_t pollInterval) {
     bool ended = false;
-    PollUntil(platform_, nullptr, [&] {
+    parentEnded_ = !PollUntil(platform_, parent_, [&] {
         ended = Ended(StepUntil(platform_, end, pollInterval));
         return ended || platform_.MonotonicMicroseconds() >= end;
     });
@@ -135,11 +138,13 @@ bool Tree::EndedBy(std::uint64_t end, std::uint32_t pollInterval) {
 
 // At the deadline: the tree is asked to close and given the grace to do so; what is left then is
 // ended with ERROR_TIMEOUT as its exit code, and given a while to empty. A refusal to end them
-// changes nothing: closing the job ends them all the same.
+// changes nothing: closing the job ends them all the same. The parent's end cuts the stop short,
+// and what is left is ended so, when the job closes.
 void Tree::Stop(std::uint32_t pollInterval) {
     if (stop_.graceMs != 0) {
         Ask();
-        if (EndedBy(Later(platform_, stop_.graceMs), pollInterval)) {
+        if (EndedBy(Later(platform_, stop_.graceMs), pollInterval) || parentEnded_) {
+            stop_.ended = parentEnded_;
             return;
         }
     }
@@ -150,9 +155,16 @@ void Tree::Stop(std::uint32_t pollInterval) {
 
 // Windowed programs are asked as their close box asks them, console programs as Ctrl+Break asks
 // them: in the program's own group where it shares Vantrel's console, so that nobody else on it
-// is reached, else on each console of the tree's own, once.
+// is reached, else on each console of the tree's own, once. Each member is held open meanwhile, so
+// that its id names it throughout, even once it has agreed to close.
 void Tree::Ask() {
-    const std::vector<std::uint32_t> members = platform_.JobProcessIds(job_.get());
+    std::deque<OwnedHandle> held;
+    std::vector<std::uint32_t> members;
+    for (const std::uint32_t id : platform_.JobProcessIds(job_.get())) {
+        if (held.emplace_back(platform_, OpenMember(id)).get() != nullptr) {
+            members.push_back(id);
+        }
+    }
     stop_.windowsAsked = platform_.CloseWindowsOf(members);
     if (stop_.group != 0) {
         stop_.consolesAsked = platform_.BreakGroup(stop_.group) == 0 ? 1 : 0;
@@ -175,11 +187,20 @@ std::uint32_t Tree::Settle(Handle process) {
     return error;
 }
 
-// A new member, by id. Ids are reused once a process has ended, so the process opened must be
-// checked to be in the job before anything is changed; one that has gone is skipped.
+// A member by id, opened, or null. Ids are reused once a process has ended, so the process opened
+// must be confirmed in the job before anything acts on it; one that has gone is skipped.
+Handle Tree::OpenMember(std::uint32_t processId) {
+    Handle member = platform_.OpenProcessForSettings(processId);
+    if (member != nullptr && !platform_.IsProcessInJob(member, job_.get())) {
+        CloseOwned(platform_, member);
+    }
+    return member;
+}
+
+// A new member gets what every member gets.
 void Tree::Join(std::uint32_t processId) {
-    const OwnedHandle member(platform_, platform_.OpenProcessForSettings(processId));
-    if (member.get() != nullptr && platform_.IsProcessInJob(member.get(), job_.get())) {
+    const OwnedHandle member(platform_, OpenMember(processId));
+    if (member.get() != nullptr) {
         Settle(member.get());
     }
 }

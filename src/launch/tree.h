@@ -20,9 +20,10 @@ class Tree {
     // member gets. The port is joined to the job first, so that it hears of the program too.
     std::uint32_t Adopt(Handle program, const ProcessControls& controls);
 
-    // Waits until the last process has ended, the request's parent has, or the time limit is
-    // reached and the stop is over; `group` is the program's own process group, or 0. A wait cut
-    // short by the parent's end leaves the exit code unread: the program may still run.
+    // Waits until the last process has ended, the request's parent has (also during the stop), or
+    // the time limit is reached and the stop is over; `group` is the program's own process group,
+    // or 0. A wait cut short by the parent's end leaves the exit code unread: the program may still
+    // run.
     void Wait(Handle program, std::uint32_t group, const LaunchRequest& request,
               LaunchOutcome& outcome);
 
@@ -36,12 +37,15 @@ class Tree {
     void Stop(std::uint32_t pollInterval);
     void Ask();
     std::uint32_t Settle(Handle process);
+    Handle OpenMember(std::uint32_t processId);
     void Join(std::uint32_t processId);
 
     Platform& platform_;
     std::uint32_t priorityClass_;
     const ProcessControls& controls_;
     bool memoryLimitHit_ = false;
+    Handle parent_ = nullptr;  // the request's, watched in every wait
+    bool parentEnded_ = false;
     DeadlineStop stop_;
     OwnedHandle job_;
     OwnedHandle port_;

@@ -177,7 +177,8 @@ class Platform {
     virtual RunCost ProcessCost(Handle process) = 0;
     virtual void CloseHandle(Handle handle) = 0;
 
-    // Microseconds on a clock that only runs forward, for deadlines and durations.
+    // Microseconds on a clock that only runs forward, for deadlines and durations. It is the
+    // system's, one for every process, so that a deadline can be handed to another process.
     virtual std::uint64_t MonotonicMicroseconds() = 0;
 
     // The processors this system offers to Vantrel (the system affinity mask).
@@ -229,8 +230,10 @@ class Platform {
     // A process by id, open for waiting on it and reading when it started; null when there is none
     // by that id or it may not be opened. The caller closes it.
     virtual Handle OpenParent(std::uint32_t processId) = 0;
-    // Milliseconds since a parent from OpenParent started; 0 when the system does not tell.
-    virtual std::uint64_t MillisecondsSinceStart(Handle process) = 0;
+    // When a process from OpenParent, or Vantrel itself when null, was created, in the system's
+    // units: with its id it names one process, as an id alone cannot once the id is reused. Never
+    // read as a clock; 0 when the system does not tell.
+    virtual std::uint64_t StartTimeOf(Handle process) = 0;
     // Lets an elevated run of any administrator's account open Vantrel's own process to wait on
     // it and read when it started, and for nothing else; 0, or the error code.
     virtual std::uint32_t AllowAdministratorsToWait() = 0;
@@ -244,6 +247,8 @@ class Platform {
     // The stop at a time limit, which asks the tree to close before anything is ended, and the
     // report's place. The ids of the processes in the job now; none when the system does not say.
     virtual std::vector<std::uint32_t> JobProcessIds(Handle job) = 0;
+    // The calls below take the ids of processes that the caller holds open, so that no id can
+    // come to name another process while they act.
     // Posts WM_CLOSE to every top-level window on Vantrel's desktop of these processes; how many.
     virtual std::uint32_t CloseWindowsOf(const std::vector<std::uint32_t>& processIds) = 0;
     // Only where Vantrel has no console: attaches to the process's console, sends Ctrl+Break to

@@ -147,7 +147,8 @@ std::uint32_t Win32Platform::AllowAdministratorsToWait() {
     if (error != ERROR_SUCCESS || current == nullptr) {
         return error;  // without any list every account may open the process already
     }
-    // Granted beside whatever the group has already; nothing is taken away.
+    // Granted beside whatever the group has already; nothing is taken away. The elevated run
+    // waits on this process, and reads its start to know it from a later one with the same id.
     EXPLICIT_ACCESSW entry{};
     entry.grfAccessPermissions = SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION;
     entry.grfAccessMode = GRANT_ACCESS;
@@ -194,18 +195,14 @@ Handle Win32Platform::OpenParent(std::uint32_t processId) {
     return ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
 }
 
-std::uint64_t Win32Platform::MillisecondsSinceStart(Handle process) {
-    FILETIME started{};
+std::uint64_t Win32Platform::StartTimeOf(Handle process) {
+    FILETIME created{};
     FILETIME unused[3]{};
-    FILETIME now{};
-    if (::GetProcessTimes(process, &started, &unused[0], &unused[1], &unused[2]) == FALSE) {
+    if (::GetProcessTimes(process != nullptr ? process : ::GetCurrentProcess(), &created,
+                          &unused[0], &unused[1], &unused[2]) == FALSE) {
         return 0;
     }
-    ::GetSystemTimeAsFileTime(&now);
-    const auto ticks = [](const FILETIME& time) {
-        return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
-    };
-    return ticks(now) > ticks(started) ? (ticks(now) - ticks(started)) / 10000 : 0;
+    return (std::uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime;
 }
 
 std::uint32_t Win32Platform::StartElevated(const ElevatedStart& start, Handle& process) {

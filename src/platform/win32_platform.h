@@ -49,7 +49,7 @@ class Win32Platform : public Platform {
     std::wstring ModulePath() override;
     std::wstring CurrentDirectory() override;
     Handle OpenParent(std::uint32_t processId) override;
-    std::uint64_t MillisecondsSinceStart(Handle process) override;
+    std::uint64_t StartTimeOf(Handle process) override;
     std::uint32_t AllowAdministratorsToWait() override;
     std::uint32_t StartElevated(const ElevatedStart& start, Handle& process) override;
     // In win32_job.cpp, win32_stop.cpp and win32_line_start.cpp.

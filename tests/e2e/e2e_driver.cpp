@@ -281,6 +281,9 @@ const Row kRows[] = {
     {L"/time: /grace: a window that ignores the request is ended after the grace",
      L"/r /time:2 /grace:1 /p:3 {w}\\probe.exe", L"", Message::None, 1460,
      L"\"{w}\\probe.exe\"", kSuspended | kNormal, 8000, 0, Timing::EndedAfterGrace},
+    {L"/parent: a parent that ends during the grace ends the tree at once with 1067",
+     L"/r /parent:{parent} /time:2 /grace:60 /p:3 {w}\\probe.exe", L"", Message::None, 1067,
+     L"\"{w}\\probe.exe\"", kSuspended | kNormal, 8000, 0, Timing::EndedAfterGrace},
     {L"options in any case", L"/T /A:2 /E /p:4 {w}\\probe.exe", L"", Message::None, 0,
      L"\"{w}\\probe.exe\"", kSuspended | kAboveNormal, 2000, 0, Timing::EndsAfterProbe,
      kAboveNormal, 2, Hints::Some},
@@ -542,6 +545,18 @@ void CheckReport(const std::string& written, const Row& row, std::uint32_t statu
         L"report \"" + e2e::Visible(std::wstring(written.begin(), written.end())) + L"\"");
 }
 
+// "{parent}" of a row that expects its end (1067): a probe that records nothing, sleeps 4 s, exits.
+HANDLE StartParent(const std::wstring& work) {
+    wchar_t environment[] = L"VANTREL_PROBE_SLEEP_MS=4000\0";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION created{};  // left null when creation fails
+    ::CreateProcessW((work + L"\\probe.exe").c_str(), nullptr, nullptr, nullptr, FALSE,
+                     CREATE_UNICODE_ENVIRONMENT, environment, nullptr, &startup, &created);
+    ::CloseHandle(created.hThread);
+    return created.hProcess;
+}
+
 struct Setup {
     std::wstring vantrel;
     fs::path trace;
@@ -586,7 +601,9 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
                               stopped ? (saves ? L"save" : L"ignore") : nullptr);
 
     const std::uintmax_t traceFrom = SizeOf(setup.trace);
-    const std::wstring arguments = Replace(row.arguments, L"{w}", work);
+    const modVantrel::KernelHandle parent(row.status == 1067 ? StartParent(work) : nullptr);
+    const std::wstring arguments = Replace(Replace(row.arguments, L"{w}", work), L"{parent}",
+                                           std::to_wstring(::GetProcessId(parent.get())));
     const fs::path output = setup.work / (L"output-" + std::to_wstring(index) + L".txt");
     const bool shell = row.start == Start::InConsole, detached = row.start == Start::Detached;
     const std::wstring commandLine = (shell ? L"cmd.exe /s /c \"\"" : L"\"") + setup.vantrel +
@@ -673,9 +690,9 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     // After the program's progress line, which ends in a carriage return, the report begins a
     // line of its own and says how the stop went.
     const std::string stop = saves ? " stop=closed\r\n" : " stop=ended\r\n";
+    const std::string head = "progress\r\r\nvantrel: status=" + std::to_string(status) + " ";
     checks.Expect(
-        !stopped || (written.rfind("progress\r\r\nvantrel: status=1460 ", 0) == 0 &&
-                     written.size() > stop.size() &&
+        !stopped || (written.rfind(head, 0) == 0 && written.size() > stop.size() &&
                      written.compare(written.size() - stop.size(), stop.size(), stop) == 0),
         L"the stop's report \"" + e2e::Visible(std::wstring(written.begin(), written.end())) +
             L"\"");
