@@ -47,10 +47,13 @@ struct CommandLineRequest {
     // The seconds of the last "/grace:" token, above kMaxGraceSeconds when the text is not one;
     // none without such a token.
     std::optional<std::uint32_t> gracePeriod;
+    // The file named by the last "/log:" token, its quotes taken out; none without such a token.
+    std::optional<std::wstring> log;
 };
 
 // Splits the line as Windows programs split theirs: blanks outside quotes separate tokens, and a
-// switch is a whole token with no quote in it, in any case. "/w" and "/p:" count anywhere, the
+// switch is a whole token with no quote in it, in any case, but for "/log:", whose file name may be
+// quoted. "/w" and "/p:" count anywhere, the
 // options before the path only. The path starts at the first other token that is not empty and
 // runs, by the rule for a program's name, up to and including the first ".exe" of its text; a
 // quoted stretch that goes on to end in ".exe" is the path to its closing quote, and a quote that

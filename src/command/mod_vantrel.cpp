@@ -106,10 +106,11 @@ std::uint32_t TimeLeft(Platform& platform, std::uint32_t limitMs, std::uint64_t 
 // Opens the parent named by "/parent:" into `parent` for the launch to watch: 0, or the exit status
 // once it is not running (after its message) or has used up the time limit. The elevated run gets
 // only what is left of the limit, which counts from the parent's launch, just after it started.
-int HoldParent(Platform& platform, std::uint32_t id, OwnedHandle& parent, LaunchRequest& launch) {
+int HoldParent(Platform& platform, RunLog& log, std::uint32_t id, OwnedHandle& parent,
+               LaunchRequest& launch) {
     parent.receive() = id != 0 ? platform.OpenParent(id) : nullptr;
     if (parent.get() == nullptr || platform.WaitForProcess(parent.get(), 0) != kWaitTimeout) {
-        ShowUsage(platform, kParentMessage);
+        ShowUsage(log, kParentMessage);
         return kExitInvalidParameter;
     }
     launch.parent = parent.get();
@@ -124,12 +125,6 @@ int HoldParent(Platform& platform, std::uint32_t id, OwnedHandle& parent, Launch
     return 0;
 }
 
-// The report on a line of its own, also after output that did not end one (a progress line's
-// carriage return), so that "findstr /b vantrel:" finds it.
-void Report(Platform& platform, int status, const LaunchOutcome& outcome) {
-    const std::wstring_view lineEnd = platform.ErrorAtLineStart() ? L"" : kLineEnd;
-    platform.WriteReport(std::wstring(lineEnd) + ReportLine(status, outcome));
-}
 
 }  // namespace
 
@@ -160,46 +155,49 @@ std::wstring UsageText(std::wstring_view message) {
     return text;
 }
 
-void ShowUsage(Platform& platform, std::wstring_view message) {
-    // A box that nobody can answer would hold the run forever.
-    if (platform.CanShowBoxes()) {
-        platform.ShowMessage(UsageText(message));
-    } else {
-        platform.WriteError(UsageText(message));
-    }
+void ShowUsage(RunLog& log, std::wstring_view message) {
+    log.Message(UsageText(message));
 }
 
 int Main(Platform& platform) {
     const std::wstring commandText = platform.CommandText();
     const CommandLineRequest request = ParseCommandLine(commandText);
+    // Opened before any check, so that every message of an unattended run is kept; one that
+    // cannot be opened is reported where messages go without it.
+    RunLog log(platform, commandText);
+    const std::uint32_t logError = request.log ? log.Open(*request.log) : 0;
+    if (logError != 0) {
+        ShowUsage(log, kLogMessage);
+        return static_cast<int>(logError);
+    }
 
     const std::optional<std::uint32_t> priorityClass = PriorityClassFor(request.selector);
     if (!priorityClass) {
-        ShowUsage(platform, kPriorityMessage);
+        ShowUsage(log, kPriorityMessage);
         return kExitInvalidParameter;
     }
 
     LaunchRequest launch;
     const std::wstring_view controlsMessage = ReadControls(platform, request, launch.controls);
     if (!controlsMessage.empty()) {
-        ShowUsage(platform, controlsMessage);
+        ShowUsage(log, controlsMessage);
         return kExitInvalidParameter;
     }
 
     // Opened now and held to the end, so that the id cannot come to name another process.
     OwnedHandle parent(platform);
     const int parentFailed =
-        request.parent ? HoldParent(platform, *request.parent, parent, launch) : 0;
+        request.parent ? HoldParent(platform, log, *request.parent, parent, launch) : 0;
     if (parentFailed != 0) {
         return parentFailed;
     }
 
     if (request.path.empty()) {
-        ShowUsage(platform, kNoExeMessage);
+        ShowUsage(log, kNoExeMessage);
         return kExitInvalidParameter;
     }
     if (platform.LookupFile(request.path).empty()) {
-        ShowUsage(platform, kNoFileMessage);
+        ShowUsage(log, kNoFileMessage);
         return kExitFileNotFound;
     }
 
@@ -213,6 +211,10 @@ int Main(Platform& platform) {
     launch.showWindow = platform.ShowCommand();
     launch.pollInterval = kPollIntervalMs;
     launch.report = request.report;
+    launch.output = log.handle();
+    if (launch.output != nullptr) {
+        log.Started(BuildCommandLine(launch.path, launch.arguments));
+    }
     ProcessInformation processInfo;
     const std::uint32_t limit = launch.controls.timeLimitMs;
     const std::uint64_t launchedAt = limit != 0 ? platform.MonotonicMicroseconds() : 0;
@@ -229,12 +231,14 @@ int Main(Platform& platform) {
         }
     }
     if (outcome.created == 0) {
-        ShowUsage(platform, kLaunchMessage);
+        ShowUsage(log, kLaunchMessage);
         return outcome.error != 0 ? static_cast<int>(outcome.error) : 1;  // never report success
     }
     const int status = StatusOf(outcome, wait);
+    // On a line of its own, also after output that did not end one (a progress line's carriage
+    // return), so that "findstr /b vantrel:" finds it.
     if (request.report) {
-        Report(platform, status, outcome);
+        log.Report(ReportLine(status, outcome));
     }
     return status;
 }
