@@ -51,7 +51,7 @@ class FakePlatform : public Platform {
     std::vector<std::uint32_t> jobProcesses;  // the job's list at the stop
     std::map<std::uint32_t, std::vector<std::uint32_t>> consoles;  // who shares each one's
     bool atLineStart = true;                                       // where standard error stands
-    std::uint32_t logError = 0;  // what opening the log answers
+    std::uint32_t logError = 0;                                    // what opening the log answers
     // An evening far from any origin, in a zone west of UTC by a part of an hour.
     LocalTime localTime{2024, 3, 9, 22, 5, 7, -330};
 

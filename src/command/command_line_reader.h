@@ -52,13 +52,12 @@ struct CommandLineRequest {
 };
 
 // Splits the line as Windows programs split theirs: blanks outside quotes separate tokens, and a
-// switch is a whole token with no quote in it, in any case, but for "/log:", whose file name may be
-// quoted. "/w" and "/p:" count anywhere, the
+// switch is a whole token with no quote in it, in any case. "/w" and "/p:" count anywhere, the
 // options before the path only. The path starts at the first other token that is not empty and
 // runs, by the rule for a program's name, up to and including the first ".exe" of its text; a
 // quoted stretch that goes on to end in ".exe" is the path to its closing quote, and a quote that
 // is never closed takes the path to its last ".exe" that ends a word. What follows is the
-// program's, split by its own rule.
+// program's, split by its own rule. "/log:" alone may hold quotes, for a file name with blanks.
 CommandLineRequest ParseCommandLine(std::wstring_view line);
 
 }  // namespace modVantrel

@@ -125,7 +125,6 @@ int HoldParent(Platform& platform, RunLog& log, std::uint32_t id, OwnedHandle& p
     return 0;
 }
 
-
 }  // namespace
 
 std::optional<std::uint32_t> PriorityClassFor(std::int32_t selector) {

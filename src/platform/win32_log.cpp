@@ -10,8 +10,7 @@ namespace {
 constexpr std::int64_t kTicksPerMinute = 600000000;  // FILETIME counts 100 ns
 
 std::int64_t Ticks(const FILETIME& time) {
-    return static_cast<std::int64_t>(std::uint64_t{time.dwHighDateTime} << 32 |
-                                     time.dwLowDateTime);
+    return static_cast<std::int64_t>(std::uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime);
 }
 
 }  // namespace
@@ -58,7 +57,8 @@ LocalTime Win32Platform::LocalNow() {
     time.hour = fields.wHour;
     time.minute = fields.wMinute;
     time.second = fields.wSecond;
-    time.utcOffsetMinutes = static_cast<std::int32_t>((Ticks(local) - Ticks(utc)) / kTicksPerMinute);
+    time.utcOffsetMinutes =
+        static_cast<std::int32_t>((Ticks(local) - Ticks(utc)) / kTicksPerMinute);
     return time;
 }
 
