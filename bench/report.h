@@ -15,7 +15,16 @@
 namespace bench {
 
 // The launchers of the interleaved rounds, in the report's order; another build may follow them.
-enum LauncherIndex : std::size_t { kProbe, kFloor, kVantrel, kConsole, kVantrelTree, kStart, kCmd };
+enum LauncherIndex : std::size_t {
+    kProbe,
+    kFloor,
+    kVantrel,
+    kConsole,
+    kVantrelTree,
+    kStart,
+    kCmd,
+    kLogged
+};
 // The launchers watched while they wait, in the report's columns.
 enum WaitIndex : std::size_t {
     kWaitVantrel,

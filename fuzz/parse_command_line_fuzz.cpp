@@ -31,8 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 !vantrel_fuzz::SwitchName(argument, region == &split.before).empty();
             Check(region != &split.before || isSwitch || argument.text.empty(),
                   "the path starts at the first word that is no switch and not empty");
-            // As typed, blanks between: a quote that "/log:" never closed runs to the line's end.
-            if (isSwitch) {
+            if (isSwitch) {  // as typed, between blanks: "/log:" may leave a quote open
                 switches += (switches.empty() ? L"" : L" ") +
                             text.substr(argument.begin, argument.end - argument.begin);
             }

@@ -126,14 +126,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{L"/PARENT:4294967295 a.exe", false, 0, L"a.exe ", false, false, {}, ~0U},
         ReaderCase{L"/parent:7 /parent:4294967296 a.exe", false, 0, L"a.exe ", false, false, {}, 0},
         ReaderCase{L"/parent:00000000001 a.exe", false, 0, L"a.exe ", false, false, {}, 0},
-        ReaderCase{L"a.exe /parent:7", false, 0, L"a.exe /parent:7"},
-        // "/log:" too, its name quoted or not, the quotes taken out; the last one counts.
         // clang-format off
         ReaderCase{L"/LOG:\"c:\\my logs\\a.log\" /p:3 a.exe /log:b", false, 3, L"a.exe /log:b", false, false, {}, {}, false, false, Cores::None, L"c:\\my logs\\a.log"},
-        ReaderCase{L"/log:a.log \"/log:b c.log\" a.exe", false, 0, L"a.exe ", false, false, {}, {}, false, false, Cores::None, L"b c.log"},
-        ReaderCase{L"/log:a.log /log: a.exe", false, 0, L"a.exe ", false, false, {}, {}, false, false, Cores::None, L""},
+        ReaderCase{L"/log: \"/log:b c.log\" a.exe", false, 0, L"a.exe ", false, false, {}, {}, false, false, Cores::None, L"b c.log"},
         // clang-format on
-        ReaderCase{L"x /log:a.log b.exe", false, 0, L"x /log:a.log b.exe "}));
+        ReaderCase{L"a.exe /parent:7", false, 0, L"a.exe /parent:7"}));
 
 struct MaskCase {
     const wchar_t* text;

@@ -52,8 +52,7 @@ class FakePlatform : public Platform {
     std::map<std::uint32_t, std::vector<std::uint32_t>> consoles;  // who shares each one's
     bool atLineStart = true;                                       // where standard error stands
     std::uint32_t logError = 0;                                    // what opening the log answers
-    // An evening far from any origin, in a zone west of UTC by a part of an hour.
-    LocalTime localTime{2024, 3, 9, 22, 5, 7, -330};
+    LocalTime localTime{2024, 3, 9, 22, 5, 7, -330};               // far from any origin; UTC-05:30
 
     // What it saw.
     std::vector<std::string> calls;
@@ -269,9 +268,7 @@ class FakePlatform : public Platform {
         error = logError;
         return logError != 0 ? nullptr : *openHandles.insert(kLog).first;
     }
-    void WriteLog(Handle log, const std::wstring& text) override {
-        logWrites.push_back(log == kLog ? text : L"elsewhere: " + text);
-    }
+    void WriteLog(Handle, const std::wstring& text) override { logWrites.push_back(text); }
     bool LogAtLineStart(Handle) override { return atLineStart; }
     LocalTime LocalNow() override { return localTime; }
     int MessageCount() const { return static_cast<int>(messages.size()); }
@@ -307,7 +304,6 @@ class FakePlatform : public Platform {
                : handle == kThread ? "thread"
                : handle == kJob    ? "job"
                : handle == kPort   ? "port"
-               : handle == kLog    ? "log"
                                    : "other";
     }
 };

@@ -237,6 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L"/r /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1067 elapsed=1.000s user=1.500s "},
         FlowCase{L"/r /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, L"a.exe", L"\"a.exe\"", 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1460 elapsed=1.000s ", kInfinite, true},
         // clang-format on
+        FlowCase{L"/log: /p:3 a.exe", {L"a.exe"}, kLogFailed, 87, nullptr, nullptr, 0},
         // After the path they are the program's arguments.
         FlowCase{L"/p:3 a.exe /t /a:zz /e",
                  {L"a.exe"},
@@ -320,72 +321,49 @@ TEST(FlowTest, FailedSetUpShowsTheLaunchMessageAndExitsWithItsError) {
     EXPECT_TRUE(platform.openHandles.empty());
 }
 
-// A logged run: what it appends to its log, and where else its words go.
-struct LogCase {
-    const wchar_t* commandText;
-    std::uint32_t logError;  // opening the log fails with it
-    int exitStatus;
-    std::vector<std::wstring> log;  // each write; a report by its start only
-    const wchar_t* shown;           // the message in a box; nullptr for none
-};
-
+// A logged run: the log is opened before any check, and its words go there and nowhere else.
 TEST(FlowTest, LogKeepsTheRunsWordsAndTheProgramsOutput) {
     const std::wstring at = L"vantrel: 2024-03-09T22:05:07-05:30 started ";
-    const LogCase cases[] = {
-        // The program's output ended mid-line, so the report begins one of its own.
-        {L"/log:run.log /r /p:3 a.exe -x",
-         0,
-         42,
-         {at + L"\"a.exe\" -x\r\n", L"\r\nvantrel: status=42 elapsed="},
-         nullptr},
-        {L"/log:run.log /p:9 a.exe",
-         0,
-         87,
-         {at + L"/log:run.log /p:9 a.exe\r\n", UsageText(kPriority)},
-         nullptr},
-        // An elevated run whose parent used up the time limit says nothing, but leaves its line.
-        {L"/log:run.log /parent:7 /time:1 /p:3 a.exe",
-         0,
-         1460,
-         {at + L"/log:run.log /parent:7 /time:1 /p:3 a.exe\r\n"},
-         nullptr},
-        {L"/log:c:\\none\\run.log /p:3 a.exe", 3, 3, {}, kLogFailed},
-        {L"/log: /p:3 a.exe", 0, 87, {}, kLogFailed},
+    const struct {
+        const wchar_t* commandText;
+        std::uint32_t logError;  // opening the log fails with it
+        int exitStatus;
+        std::vector<std::wstring> log;  // how each write begins
+    } cases[] = {
+        // clang-format off
+        {L"/log:run.log /r /p:3 a.exe -x", 0, 0, {at + L"\"a.exe\" -x\r\n", L"\r\nvantrel: status=0 "}},
+        {L"/log:run.log /p:9 a.exe", 0, 87, {at + L"/log:run.log /p:9 a.exe\r\n", UsageText(kPriority)}},
+        {L"/log:run.log /parent:7 /time:1 /p:3 a.exe", 0, 1460, {at + L"/log:run.log /parent:7 /time:1 /p:3 a.exe\r\n"}},  // ends silently, leaving its line
+        {L"/log:c:\\none\\run.log /p:3 a.exe", 3, 3, {}},
+        // clang-format on
     };
-    for (const LogCase& c : cases) {
+    for (const auto& c : cases) {
         FakePlatform platform;
         platform.commandText = c.commandText;
         platform.files = {L"a.exe"};
-        platform.exitCode = 42;
         platform.parentAgeMs = 1500;
         platform.logError = c.logError;
-        platform.atLineStart = false;
-        const auto name = ::testing::PrintToString(std::wstring(c.commandText));
-        EXPECT_EQ(Main(platform), c.exitStatus) << name;
-        ASSERT_EQ(platform.logWrites.size(), c.log.size()) << name;
+        platform.atLineStart = false;  // the program's output ended mid-line
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(c.commandText)));
+        EXPECT_EQ(Main(platform), c.exitStatus);
+        ASSERT_EQ(platform.logWrites.size(), c.log.size());
         for (std::size_t i = 0; i < c.log.size(); ++i) {
-            EXPECT_EQ(platform.logWrites[i].substr(0, c.log[i].size()), c.log[i]) << name;
+            EXPECT_EQ(platform.logWrites[i].substr(0, c.log[i].size()), c.log[i]);
         }
-        const std::vector<std::wstring> none;
-        EXPECT_EQ(platform.messages, c.shown ? std::vector{UsageText(c.shown)} : none) << name;
-        EXPECT_TRUE(platform.errors.empty() && platform.reports.empty()) << name;
-        EXPECT_TRUE(platform.openHandles.empty()) << name;
-        if (c.logError != 0 || c.shown != nullptr) {  // nothing done before the log was open
-            EXPECT_TRUE(platform.lookups.empty() && platform.creations.empty()) << name;
+        EXPECT_TRUE(platform.errors.empty() && platform.reports.empty() &&
+                    platform.openHandles.empty());
+        const std::vector<std::string> failed = {"CommandText", "OpenLog(c:\\none\\run.log)",
+                                                 "ShowMessage"};
+        EXPECT_EQ(platform.calls == failed, c.logError != 0);  // nothing done after it
+        EXPECT_EQ(platform.messages.size(), c.logError != 0 ? 1u : 0u);
+        // The log is the program's output and error, its only inherited handle, with no window.
+        for (const ProcessCreation& creation : platform.creations) {
+            const std::array<Handle, 3> handles{nullptr, FakePlatform::kLog, FakePlatform::kLog};
+            EXPECT_EQ(creation.startup.standardHandles, handles);
+            EXPECT_EQ(creation.inheritedHandles, std::vector<Handle>{FakePlatform::kLog});
+            EXPECT_EQ(creation.creationFlags, 0x20 | kExtendedStartupInfoPresent | kCreateNoWindow);
         }
     }
-    // The launch: the log is the program's output and error, and its only inherited handle.
-    FakePlatform platform;
-    platform.commandText = L"/log:run.log /p:3 a.exe";
-    platform.files = {L"a.exe"};
-    Main(platform);
-    ASSERT_EQ(platform.creations.size(), 1u);
-    const ProcessCreation& creation = platform.creations[0];
-    const std::array<Handle, 3> handles{nullptr, FakePlatform::kLog, FakePlatform::kLog};
-    EXPECT_EQ(creation.startup.standardHandles, handles);
-    EXPECT_EQ(creation.inheritedHandles, std::vector<Handle>{FakePlatform::kLog});
-    EXPECT_EQ(creation.creationFlags, 0x20 | kExtendedStartupInfoPresent | kCreateNoWindow);
-    EXPECT_EQ(platform.calls[1], "OpenLog(run.log)");
 }
 
 TEST(UsageTextTest, IsExactToTheByte) {

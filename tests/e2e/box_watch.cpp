@@ -84,9 +84,8 @@ WatchedRun RunAnsweringBoxes(const std::wstring& application, const std::wstring
     WatchedRun run;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    startup.dwFlags =
-        (options.showCommand >= 0 ? STARTF_USESHOWWINDOW : 0) |
-        (options.output || options.error || options.noHandles ? STARTF_USESTDHANDLES : 0);
+    startup.dwFlags = (options.showCommand >= 0 ? STARTF_USESHOWWINDOW : 0) |
+                      (options.output || options.error ? STARTF_USESTDHANDLES : 0);
     startup.wShowWindow = static_cast<WORD>(options.showCommand);
     startup.hStdInput = options.input;
     startup.hStdOutput = options.output;

@@ -36,7 +36,6 @@ struct StartOptions {
     const wchar_t* desktop = nullptr;  // "station\desktop" to start it on; null: this one
     void* input = nullptr;
     std::uint32_t creationFlags = 0;  // DETACHED_PROCESS, CREATE_NEW_CONSOLE
-    bool noHandles = false;           // the three handles passed null, as a scheduled task has them
 };
 
 // Starts `application` with exactly `commandLine` in `directory` (empty: this process's own),
