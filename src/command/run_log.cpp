@@ -1,6 +1,7 @@
 #include "command/run_log.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "command/text.h"
 
@@ -10,22 +11,22 @@ namespace {
 constexpr std::wstring_view kLineEnd = L"\r\n";
 constexpr std::uint32_t kErrorInvalidParameter = 87;
 
-// A field of at least two digits, with leading zeros.
-std::wstring TwoDigits(unsigned value) {
-    std::wstring digits = Decimal(value);
-    return digits.size() < 2 ? L"0" + digits : digits;
-}
-
 }  // namespace
 
 std::wstring IsoLocalTime(const LocalTime& time) {
-    const unsigned offset = static_cast<unsigned>(std::abs(time.utcOffsetMinutes));
+    const auto offset = static_cast<unsigned>(std::abs(time.utcOffsetMinutes));
+    const wchar_t sign = time.utcOffsetMinutes < 0 ? L'-' : L'+';
+    // Each field after the year, two digits, and the character before it.
+    const std::pair<wchar_t, unsigned> fields[] = {
+        {L'-', time.month},  {L'-', time.day},    {L'T', time.hour},  {L':', time.minute},
+        {L':', time.second}, {sign, offset / 60}, {L':', offset % 60}};
     std::wstring text = Decimal(time.year);
-    text.append(L"-").append(TwoDigits(time.month)).append(L"-").append(TwoDigits(time.day));
-    text.append(L"T").append(TwoDigits(time.hour)).append(L":").append(TwoDigits(time.minute));
-    text.append(L":").append(TwoDigits(time.second));
-    text.append(time.utcOffsetMinutes < 0 ? L"-" : L"+").append(TwoDigits(offset / 60));
-    return text.append(L":").append(TwoDigits(offset % 60));
+    for (const auto& [before, value] : fields) {
+        text += before;
+        text += static_cast<wchar_t>(L'0' + value / 10 % 10);
+        text += static_cast<wchar_t>(L'0' + value % 10);
+    }
+    return text;
 }
 
 RunLog::RunLog(Platform& platform, std::wstring_view commandText)
