@@ -116,6 +116,8 @@ std::vector<Launcher> MakeLaunchers(const Options& options) {
                                      L"start.exe /wait /normal " + plainProbe, false));
     launchers.push_back(MakeLauncher("cmd.exe /c start \"\" /wait /normal", system + L"\\cmd.exe",
                                      L"cmd.exe /c start \"\" /wait /normal " + plainProbe, false));
+    launchers.push_back(MakeLauncher("vantrel.exe /w /p:3, probe on the PATH", vantrel,
+                                     Quoted(vantrel) + L" /w /p:3 " + FileName(probe), true));
     // One log for every round, as a scheduled task's: each run appends its start line.
     launchers.push_back(MakeLauncher(
         "vantrel.exe /log: /w /p:3", vantrel,
@@ -206,6 +208,12 @@ int wmain(int argc, wchar_t** argv) {
                                     L"VANTREL_PROBE_RECORD", L"VANTREL_PROBE_DONE"}) {
         ::SetEnvironmentVariableW(variable, nullptr);
     }
+    // The probe's folder last on the PATH, for the launch that names the probe alone.
+    std::wstring path(32768, L'\0');
+    path.resize(::GetEnvironmentVariableW(L"PATH", path.data(), 32768));
+    const std::wstring& probe = options.probe;
+    path += L";" + probe.substr(0, probe.size() - FileName(probe).size());
+    ::SetEnvironmentVariableW(L"PATH", path.c_str());
     const Settings& settings = options.settings;
     Results results;
     results.launchers = MakeLaunchers(options);

@@ -235,6 +235,12 @@ void PrintGoals(const Settings& settings, const Results& results) {
                 launchers[kConsole].name.c_str(), launchers[kVantrel].name.c_str(),
                 consoleTimed ? consoleMedian / vantrelMedian : 0, consoleMedian, vantrelMedian,
                 Mark(consoleTimed && consoleMedian <= 0.80 * vantrelMedian));
+    const double pathMedian = Median(launchers[kVantrelPath].times);
+    const bool pathTimed = timed && !launchers[kVantrelPath].times.empty();
+    std::printf("| %s within 1.05 times %s | %.3f (%.1f ms against %.1f ms) | %s |\n",
+                launchers[kVantrelPath].name.c_str(), launchers[kVantrel].name.c_str(),
+                pathTimed ? pathMedian / vantrelMedian : 0, pathMedian, vantrelMedian,
+                Mark(pathTimed && pathMedian <= 1.05 * vantrelMedian));
     const double loggedMedian = Median(launchers[kLogged].times);
     const bool loggedTimed = timed && !launchers[kLogged].times.empty();
     std::printf("| %s within 1.05 times %s | %.3f (%.1f ms against %.1f ms) | %s |\n",

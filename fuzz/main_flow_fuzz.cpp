@@ -89,7 +89,7 @@ std::wstring WithSwitchesRecased(const std::wstring& text, const vantrel_fuzz::S
     std::wstring recased = text;
     for (const auto* region : {&split.before, &split.path, &split.after}) {
         for (const vantrel_fuzz::SplitArgument& argument : *region) {
-            if (!vantrel_fuzz::SwitchName(argument, region == &split.before).empty()) {
+            if (!split.SwitchOf(*region, argument).empty()) {
                 recased[argument.begin + 1] ^= 0x20;  // w <-> W, p <-> P, t <-> T, ...
             }
         }
@@ -125,7 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // What the reader asked for, which its own target checks against the C runtime's split.
     const modVantrel::CommandLineRequest model = modVantrel::ParseCommandLine(script.text);
-    if (model.timeLimit || model.gracePeriod || model.cpuLimit || model.memoryLimit || model.log) {
+    if (model.help || model.version || model.timeLimit || model.gracePeriod || model.cpuLimit ||
+        model.memoryLimit || model.log) {
         return 0;  // the flow and launcher tables prove these; here runs must not crash
     }
     const auto priorityClass = vantrel_fuzz::ModelPriorityClass(model.selector);
@@ -185,9 +186,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(fake.lookups.front() == path, "the lookup is given the program path");
 
         const modVantrel::ProcessCreation& creation = fake.creations.front();
-        Check(creation.applicationName == path,
+        // A name alone is found first in the fake's current folder and starts from there.
+        const bool alone = path.find_first_of(L"\\/:*?") == std::wstring::npos;
+        const std::wstring started = alone ? L"d:\\work\\" + path : path;
+        Check(creation.applicationName == started,
               "the program path is the text up to and including the first .exe");
-        const std::wstring quoted = L"\"" + path + L"\"";
+        const std::wstring quoted = L"\"" + started + L"\"";
         Check(creation.commandLine.compare(0, quoted.size(), quoted) == 0,
               "the program path stands quoted at the head of the command line");
         Check(creation.commandLine == (arguments.empty() ? quoted : quoted + L" " + arguments),

@@ -88,9 +88,10 @@ inline std::vector<SplitArgument> SplitLikeRuntime(const std::wstring& line, std
 // The name of the switch an argument is ("/w", "/p:", "/parent:"), or nothing: a switch has no
 // quote in it but for "/log:", and only "/w" and "/p:" count once the path has begun.
 inline std::wstring SwitchName(const SplitArgument& argument, bool beforePath) {
-    static const wchar_t* const kNames[] = {L"/w",     L"/p:",     L"/t",    L"/e",
-                                            L"/r",     L"/bg",     L"/a:",   L"/parent:",
-                                            L"/time:", L"/grace:", L"/cpu:", L"/mem:"};
+    static const wchar_t* const kNames[] = {
+        L"/w",       L"/p:",    L"/t",      L"/e",        L"/r",      L"/bg", L"/a:",
+        L"/parent:", L"/time:", L"/grace:", L"/cpu:",     L"/mem:",   L"/?",  L"-?",
+        L"/h",       L"-h",     L"--help",  L"--version", L"/version"};
     std::wstring lowered = argument.text;
     for (wchar_t& c : lowered) {
         c = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
@@ -112,16 +113,40 @@ inline std::wstring SwitchName(const SplitArgument& argument, bool beforePath) {
 // argument rule. The path's last argument is whole, running on past the path's end where it does.
 struct SplitLine {
     std::vector<SplitArgument> before, path, after;
+    std::size_t pathEnd = 0;
+
+    // The switch an argument of a region is, or nothing: the rest of the path's own word, which
+    // the program gets, never is one.
+    std::wstring SwitchOf(const std::vector<SplitArgument>& region,
+                          const SplitArgument& argument) const {
+        const bool glued = &region == &after && argument.begin == pathEnd && !path.empty() &&
+                           path.back().end > pathEnd;
+        return glued ? std::wstring() : SwitchName(argument, &region == &before);
+    }
 };
 
 inline SplitLine SplitAround(const std::wstring& line, std::size_t pathBegin, std::size_t pathEnd) {
     SplitLine split{SplitLikeRuntime(line, 0, pathBegin, true),
                     SplitLikeRuntime(line, pathBegin, line.size(), true),
-                    SplitLikeRuntime(line, pathEnd, line.size(), false)};
+                    SplitLikeRuntime(line, pathEnd, line.size(), false), pathEnd};
     while (!split.path.empty() && split.path.back().begin >= pathEnd) {
         split.path.pop_back();
     }
     return split;
+}
+
+// Whether a path may end at `end`, inside a quoted stretch of its last word that a name's rule
+// opened: only where the stretch is never closed, or where nothing but blanks and dots stand
+// before a quote that goes on into a word (a closing quote forgotten before a quoted argument).
+// Anywhere else the stretch's ".exe" is part of the name, which goes on.
+inline bool MayEndInQuotes(const std::wstring& line, std::size_t end) {
+    const std::size_t close = line.find(L'"', end);
+    if (close == std::wstring::npos) {
+        return true;
+    }
+    const bool endsWord =
+        close + 1 == line.size() || line[close + 1] == L' ' || line[close + 1] == L'\t';
+    return !endsWord && line.substr(end, close - end).find_first_not_of(L" \t.") == line.npos;
 }
 
 // The value of a priority text that is a plain decimal (an optional sign, digits, at most one

@@ -80,7 +80,22 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{L"\"c:\\av\\scan.exe \"c:\\dl\\evil.exe\"", false, 0,
                    L"c:\\av\\scan.exe \"c:\\dl\\evil.exe\""},
         ReaderCase{L"\"c:\\a b\\t.exe\" \"x y\" /w", true, 0, L"c:\\a b\\t.exe \"x y\""},
-        ReaderCase{L"\"c:\\a b\\t.exe -x\" y", false, 0, L"c:\\a b\\t.exe -x\" y"},
+        // Quotes group a name: a quoted ".exe" ends it only where its stretch ends, or only
+        // blanks and dots are left of it before a quote that ends the word; the rest of the path's
+        // word is the program's, never a switch.
+        ReaderCase{L"/w /p:1 \"c:\\t\\probe.exe /p:9 x\" y", true, 1, L" "},
+        ReaderCase{L"/w /p:3 \"c:\\t\\my.exe files\\run.exe \" a b", true, 3,
+                   L"c:\\t\\my.exe files\\run.exe  a b"},
+        ReaderCase{L"\"c:\\t\\probe.exe.\" a b", false, 0, L"c:\\t\\probe.exe. a b"},
+        ReaderCase{L"\"c:\\t\\probe.exe \" \"keep /w this\" x", false, 0,
+                   L"c:\\t\\probe.exe  \"keep /w this\" x"},
+        ReaderCase{L"/p:3 c:\\t\\probe.exe/p:1 x", false, 3, L"c:\\t\\probe.exe /p:1 x"},
+        ReaderCase{L"\"c:\\t\\probe.exe\"/w x", false, 0, L"c:\\t\\probe.exe /w x"},
+        ReaderCase{L"c:\\t\\\"my.exe files\"\\run.exe a", false, 0,
+                   L"c:\\t\\my.exe files\\run.exe a"},
+        ReaderCase{L"\"c:\\t\\my.exe files\"\\run.exe a", false, 0,
+                   L"c:\\t\\my.exe files\\run.exe a"},
+        ReaderCase{L"\"c:\\a.exeb x", false, 0, L" "},
         // A quote inside a word groups as in any program's name; no switch is read inside quotes;
         // a path whose quote is never closed runs to its last ".exe" that ends a word.
         ReaderCase{L"/w /p:3 c:\\Program\" Files\\vt\\tool.exe\" x", true, 3,
@@ -96,6 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{L"t.exe \"a /w b\" \"/p:2\" x /p:3  y", false, 3,
                    L"t.exe \"a /w b\" \"/p:2\" x  y"},
         ReaderCase{L"t.exe \"say \\\"hi\\\" /w", false, 0, L"t.exe \"say \\\"hi\\\" /w"},
+        ReaderCase{L"a.exe /p:\\\"4", false, 0, L"a.exe /p:\\\"4"},
         ReaderCase{L"t.exe-D\"a b\" /w", true, 0, L"t.exe -D\"a b\""},
         ReaderCase{L"x \"c:\\app.exe\"", false, 0, L"x c:\\app.exe "},
         ReaderCase{L"t.exe \"c:\\d\\\\\" /w", true, 0, L"t.exe \"c:\\d\\\\\""},
@@ -243,7 +259,26 @@ INSTANTIATE_TEST_SUITE_P(
         NumberCase{L"2147483648", kMax}, NumberCase{L"-2147483649", kMin},
         NumberCase{L"99999999999", kMax}, NumberCase{L"-99999999999", kMin},
         NumberCase{L"1e400", kMax}, NumberCase{L"-1e400", kMin}, NumberCase{L"1e-400", 0},
-        NumberCase{L"&hffffffff", kMax}, NumberCase{L"&h1000000000000000000000000000000", kMax}));
+        NumberCase{L"&hffffffff", kMax}, NumberCase{L"&h1000000000000000000000000000000", kMax},
+        // The classes' names, in any case, as the whole value only.
+        NumberCase{L"idle", 1}, NumberCase{L"LOW", 1}, NumberCase{L"BelowNormal", 2},
+        NumberCase{L"normal", 3}, NumberCase{L"aboveNORMAL", 4}, NumberCase{L"High", 5},
+        NumberCase{L"realtime", 6}, NumberCase{L"lowish", 0}, NumberCase{L"below normal", 0}));
+
+TEST(ReaderTest, ReadsHelpAndVersionAsWholeWordsBeforeThePath) {
+    // Whether the help, then the version, was asked for.
+    // clang-format off
+    const std::tuple<const wchar_t*, bool, bool> cases[] = {
+        {L"/?", true, false}, {L"-? /p:3 a.exe", true, false}, {L"/p:3 /H a.exe", true, false},
+        {L"-h", true, false}, {L"--HELP", true, false}, {L"--version", false, true},
+        {L"/Version a.exe", false, true}, {L"a.exe /? --version", false, false},
+        {L"\"/?\" a.exe", false, false}, {L"/?? -help --help: a.exe", false, false}};
+    // clang-format on
+    for (const auto& [text, help, version] : cases) {
+        const CommandLineRequest request = ParseCommandLine(text);
+        EXPECT_EQ(std::pair(request.help, request.version), std::pair(help, version)) << text;
+    }
+}
 
 }  // namespace
 }  // namespace modVantrel

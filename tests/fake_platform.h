@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -53,11 +54,13 @@ class FakePlatform : public Platform {
     bool atLineStart = true;                                       // where standard error stands
     std::uint32_t logError = 0;                                    // what opening the log answers
     LocalTime localTime{2024, 3, 9, 22, 5, 7, -330};               // far from any origin; UTC-05:30
+    std::map<std::wstring, std::wstring> environment;
 
     // What it saw.
     std::vector<std::string> calls;
     std::vector<std::wstring> messages;
     std::vector<std::wstring> errors;  // written to standard error
+    std::vector<std::wstring> output;  // written on standard output
     std::vector<std::wstring> lookups;
     std::vector<ProcessCreation> creations;
     std::set<Handle> openHandles;
@@ -87,8 +90,14 @@ class FakePlatform : public Platform {
     std::wstring LookupFile(const std::wstring& pattern) override {
         calls.push_back("LookupFile");
         lookups.push_back(pattern);
-        return findsEveryFile || files.count(pattern) != 0 ? L"found.exe" : L"";
+        const std::wstring name = pattern.substr(pattern.find_last_of(L"\\/") + 1);
+        return findsEveryFile || files.count(pattern) != 0 ? name : L"";
     }
+    std::optional<std::wstring> EnvironmentVariable(const std::wstring& name) override {
+        const auto found = environment.find(name);
+        return found != environment.end() ? std::optional(found->second) : std::nullopt;
+    }
+    void WriteOutput(const std::wstring& text) override { output.push_back(text); }
     void PumpMessages() override { calls.push_back("Pump"); }
     void SetBusy(bool busy) override { calls.push_back(busy ? "BusyOn" : "BusyOff"); }
     bool CanShowBoxes() override { return showsBoxes; }

@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <ostream>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "command/help_text.h"
 #include "expected_usage.h"
 #include "fake_platform.h"
 
@@ -109,6 +112,9 @@ const wchar_t* const kProcessors = expected::kProcessorsMessage.data();
 const wchar_t* const kParent = expected::kParentMessage.data();
 const wchar_t* const kLaunch = expected::kLaunchMessage.data();
 const wchar_t* const kLogFailed = L"The specified log file could not be opened!";
+// A name alone, found in the current folder, starts by its full path.
+const wchar_t* const kInWork = L"d:\\work\\a.exe";
+const wchar_t* const kInWorkLine = L"\"d:\\work\\a.exe\"";
 
 INSTANTIATE_TEST_SUITE_P(
     Checks, FlowTest,
@@ -132,15 +138,15 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L"/p:3 c:\\missing.exe", {}, kNoFile, 2, nullptr, nullptr, 0},
         FlowCase{L"/p:3 c:\\a\"b.exe", {L"c:\\a\"b.exe"}, kNoFile, 2, nullptr, nullptr, 0},
         // The priority table, also through number readings.
-        FlowCase{L"/p:1 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x40},
-        FlowCase{L"/p:2 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x4000},
-        FlowCase{L"/p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x20},
-        FlowCase{L"/p:4 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x8000},
-        FlowCase{L"/p:5 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x80},
-        FlowCase{L"/p:6 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x100},
-        FlowCase{L"/p:2.5 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x4000},
-        FlowCase{L"/p:3.5 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x8000},
-        FlowCase{L"/p:&h6 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x100},
+        FlowCase{L"/p:1 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x40},
+        FlowCase{L"/p:2 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x4000},
+        FlowCase{L"/p:3 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x20},
+        FlowCase{L"/p:4 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x8000},
+        FlowCase{L"/p:5 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x80},
+        FlowCase{L"/p:6 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x100},
+        FlowCase{L"/p:2.5 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x4000},
+        FlowCase{L"/p:3.5 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x8000},
+        FlowCase{L"/p:&h6 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x100},
         // Path and arguments reach the program as typed; the path is quoted at the head.
         FlowCase{L"/P:5 C:\\Tools\\App.EXE -Verbose",
                  {L"C:\\Tools\\App.EXE"},
@@ -172,7 +178,8 @@ INSTANTIATE_TEST_SUITE_P(
                  L"\"c:\\a.exe\" -x",
                  0x20},
         FlowCase{L"/p:1 .exe", {}, kNoFile, 2, nullptr, nullptr, 0},
-        FlowCase{L"/p:1 .exe", {L".exe"}, nullptr, 0, L".exe", L"\".exe\"", 0x40},
+        FlowCase{
+            L"/p:1 .exe", {L".exe"}, nullptr, 0, L"d:\\work\\.exe", L"\"d:\\work\\.exe\"", 0x40},
         // Switches among the arguments are taken and never passed on; quotes are passed on.
         FlowCase{L"/p:3 c:\\a.exe -x /p:4 \" -y",
                  {L"c:\\a.exe"},
@@ -193,49 +200,49 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L"/a:100 /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
         FlowCase{L"/a:0 /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
         FlowCase{L"/a:2 /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0, 0x5},
-        FlowCase{L"/a:4 /p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x24, 0x5},
+        FlowCase{L"/a:4 /p:3 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x24, 0x5},
         FlowCase{L"/a:1 /a:zz /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
         FlowCase{L"/a: /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
         FlowCase{L"/a:zz /p:9 a.exe", {L"a.exe"}, kPriority, 87, nullptr, nullptr, 0},
         FlowCase{L"/a:zz /p:3 x", {}, kProcessors, 87, nullptr, nullptr, 0},
         // Options create the program suspended; "/t" waits, so the status is the program's.
-        FlowCase{L"/a:zz /a:FF /p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x24},
-        FlowCase{L"/e /p:1 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x44},
-        FlowCase{L"/t /p:4 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x8004},
+        FlowCase{L"/a:zz /a:FF /p:3 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x24},
+        FlowCase{L"/e /p:1 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x44},
+        FlowCase{L"/t /p:4 a.exe", {L"a.exe"}, nullptr, 42, kInWork, kInWorkLine, 0x8004},
         // The parent is checked after the mask and before ".exe"; one that runs changes nothing.
         FlowCase{L"/parent:13 /p:3 a.exe", {L"a.exe"}, kParent, 87, nullptr, nullptr, 0},
         FlowCase{L"/parent:x /p:3 x", {}, kParent, 87, nullptr, nullptr, 0},
         FlowCase{L"/a:0 /parent:x /p:3 a.exe", {L"a.exe"}, kProcessors, 87, nullptr, nullptr, 0},
         // clang-format off
-        FlowCase{L"/w /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x20},
-        FlowCase{L"/parent:7 /t /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x24},
-        FlowCase{L"/parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x20},
+        FlowCase{L"/w /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, kInWork, kInWorkLine, 0x20},
+        FlowCase{L"/parent:7 /t /p:3 a.exe", {L"a.exe"}, nullptr, 1067, kInWork, kInWorkLine, 0x24},
+        FlowCase{L"/parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x20},
         // An elevated run whose parent has used up the time limit runs nothing.
         FlowCase{L"/parent:7 /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, nullptr, nullptr, 0},
         FlowCase{L"/time:0 /grace:x /cpu:x /parent:x /p:3 a.exe", {L"a.exe"}, L"The specified time limit is invalid!", 87, nullptr, nullptr, 0},
         FlowCase{L"/grace:61m /cpu:x /p:3 x", {}, L"The specified grace period is invalid!", 87, nullptr, nullptr, 0},
-        FlowCase{L"/grace:0 /p:3 a.exe", {L"a.exe"}, nullptr, 0, L"a.exe", L"\"a.exe\"", 0x20},
+        FlowCase{L"/grace:0 /p:3 a.exe", {L"a.exe"}, nullptr, 0, kInWork, kInWorkLine, 0x20},
         FlowCase{L"/cpu:101 /mem:x /p:3 x", {}, L"The specified CPU limit is invalid!", 87, nullptr, nullptr, 0},
         FlowCase{L"/mem:1K /parent:x /p:3 a.exe", {L"a.exe"}, L"The specified memory limit is invalid!", 87, nullptr, nullptr, 0},
-        FlowCase{L"/time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, L"a.exe", L"\"a.exe\"", 0x24},
+        FlowCase{L"/time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, kInWork, kInWorkLine, 0x24},
         FlowCase{L"/time:2 /p:3 \"c:\\my.exe x\\a.exe\" -x", {L"c:\\my.exe x\\a.exe"}, nullptr, 42, L"c:\\my.exe x\\a.exe", L"\"c:\\my.exe x\\a.exe\" -x", 0x24},
         // 740 restarts elevated; the status is the elevated run's, whatever the options.
-        FlowCase{L" /p:3  a.exe  \"x\" ", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\" \"x\"", 0x20, 0xFF, 740},
-        FlowCase{L"/w /p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740},
-        FlowCase{L"/p:3 a.exe", {L"a.exe"}, kLaunch, 1223, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740, 1223},
-        FlowCase{L"/time:5 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, L"a.exe", L"\"a.exe\"", 0x24, 0xFF, 740, 1460, kNoShowWindow, true, 0, 0, nullptr, 5000},
-        FlowCase{L"/p:3 a.exe", {L"a.exe"}, kLaunch, 2, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740, 2},
-        FlowCase{L"/parent:7 /w /p:3 a.exe", {L"a.exe"}, kLaunch, 740, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740},
+        FlowCase{L" /p:3  c:\\a.exe  \"x\" ", {L"c:\\a.exe"}, nullptr, 42, L"c:\\a.exe", L"\"c:\\a.exe\" \"x\"", 0x20, 0xFF, 740},
+        FlowCase{L"/w /p:3 c:\\a.exe", {L"c:\\a.exe"}, nullptr, 42, L"c:\\a.exe", L"\"c:\\a.exe\"", 0x20, 0xFF, 740},
+        FlowCase{L"/p:3 c:\\a.exe", {L"c:\\a.exe"}, kLaunch, 1223, L"c:\\a.exe", L"\"c:\\a.exe\"", 0x20, 0xFF, 740, 1223},
+        FlowCase{L"/time:5 /p:3 c:\\a.exe", {L"c:\\a.exe"}, nullptr, 1460, L"c:\\a.exe", L"\"c:\\a.exe\"", 0x24, 0xFF, 740, 1460, kNoShowWindow, true, 0, 0, nullptr, 5000},
+        FlowCase{L"/p:3 c:\\a.exe", {L"c:\\a.exe"}, kLaunch, 2, L"c:\\a.exe", L"\"c:\\a.exe\"", 0x20, 0xFF, 740, 2},
+        FlowCase{L"/parent:7 /w /p:3 c:\\a.exe", {L"c:\\a.exe"}, kLaunch, 740, L"c:\\a.exe", L"\"c:\\a.exe\"", 0x20, 0xFF, 740},
         // The show command reaches the program, and through the restart the elevated run.
-        FlowCase{L"/p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740, 0, 7},
-        FlowCase{L"/p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 740, 0, kNoShowWindow, true, 5},
+        FlowCase{L"/p:3 c:\\a.exe", {L"c:\\a.exe"}, nullptr, 42, L"c:\\a.exe", L"\"c:\\a.exe\"", 0x20, 0xFF, 740, 0, 7},
+        FlowCase{L"/p:3 c:\\a.exe", {L"c:\\a.exe"}, nullptr, 42, L"c:\\a.exe", L"\"c:\\a.exe\"", 0x20, 0xFF, 740, 0, kNoShowWindow, true, 5},
         // A refused entry for the administrators; no visible desktop; a parent whose wait fails.
         FlowCase{L"/p:3 c:\\missing.exe", {}, kNoFile, 2, nullptr, nullptr, 0, 0xFF, 0, 0, kNoShowWindow, false},
-        FlowCase{L"/w /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 0, 0, kNoShowWindow, true, 0, 0xFFFFFFFF},
+        FlowCase{L"/w /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, kInWork, kInWorkLine, 0x20, 0xFF, 0, 0, kNoShowWindow, true, 0, 0xFFFFFFFF},
         // "/r": a report after a launch, cut short or not.
-        FlowCase{L"/R /t /p:3 a.exe", {L"a.exe"}, nullptr, 42, L"a.exe", L"\"a.exe\"", 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=42 elapsed=1.000s user=9.000s "},
-        FlowCase{L"/r /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, L"a.exe", L"\"a.exe\"", 0x20, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1067 elapsed=1.000s user=1.500s "},
-        FlowCase{L"/r /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, L"a.exe", L"\"a.exe\"", 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1460 elapsed=1.000s ", kInfinite, true},
+        FlowCase{L"/R /t /p:3 a.exe", {L"a.exe"}, nullptr, 42, kInWork, kInWorkLine, 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=42 elapsed=1.000s user=9.000s "},
+        FlowCase{L"/r /parent:7 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, kInWork, kInWorkLine, 0x20, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1067 elapsed=1.000s user=1.500s "},
+        FlowCase{L"/r /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, kInWork, kInWorkLine, 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1460 elapsed=1.000s ", kInfinite, true},
         // clang-format on
         FlowCase{L"/log: /p:3 a.exe", {L"a.exe"}, kLogFailed, 87, nullptr, nullptr, 0},
         // After the path they are the program's arguments.
@@ -243,8 +250,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {L"a.exe"},
                  nullptr,
                  0,
-                 L"a.exe",
-                 L"\"a.exe\" /t /a:zz /e",
+                 L"d:\\work\\a.exe",
+                 L"\"d:\\work\\a.exe\" /t /a:zz /e",
                  0x20}));
 
 TEST(FlowTest, FailedLaunchShowsMessageAndExitsWithTheSystemError) {
@@ -265,6 +272,50 @@ TEST(FlowTest, FailedLaunchWithoutErrorCodeStillExitsNonzero) {
     platform.startSucceeds = false;
     platform.startError = 0;
     EXPECT_NE(Main(platform), 0);
+}
+
+TEST(FlowTest, VersionIsWrittenAndNothingRuns) {
+    FakePlatform platform;
+    platform.commandText = L"--version /p:9 c:\\a.exe";
+    EXPECT_EQ(Main(platform), 0);
+    EXPECT_EQ(platform.output, std::vector{VersionText()});
+    EXPECT_TRUE(platform.messages.empty() && platform.lookups.empty());
+}
+
+TEST(FlowTest, FindsANameAloneInTheCurrentFolderThenAlongThePath) {
+    // The path typed, the files there are, whether NoDefaultCurrentDirectoryInExePath is set, the
+    // lookups made and the program started. Empty and relative PATH entries are skipped, quotes
+    // go; creation needs elevation, so that the restart is seen to name the same file.
+    const std::wstring q = L"c:\\q\\7za.exe", srv = L"\\\\srv\\t\\7za.exe",
+                       late = L"c:\\late\\7za.exe";
+    // clang-format off
+    const std::tuple<std::wstring, std::set<std::wstring>, bool, std::vector<std::wstring>,
+                     std::wstring> cases[] = {
+        {L"7za.exe", {late}, false, {L"7za.exe", q, srv, late}, late},
+        {L"7za.exe", {L"7za.exe", q}, false, {L"7za.exe"}, L"d:\\work\\7za.exe"},
+        {L"7za.exe", {L"7za.exe", late}, true, {q, srv, late}, late},
+        {L"7za.exe", {}, false, {L"7za.exe", q, srv, late}, L""},
+        {L"bin\\7za.exe", {L"c:\\q\\bin\\7za.exe"}, false, {L"bin\\7za.exe"}, L""}};
+    // clang-format on
+    for (const auto& [typed, files, noCurrentFolder, lookups, started] : cases) {
+        FakePlatform platform;
+        platform.commandText = L"/p:2 " + typed + L" t";
+        platform.files = files;
+        platform.environment[L"PATH"] = L";bin;\"c:\\q\";.;\\tools;c:tools;\\\\srv\\t\\;c:\\late";
+        if (noCurrentFolder) {
+            platform.environment[L"NoDefaultCurrentDirectoryInExePath"] = L"";
+        }
+        platform.startSucceeds = false;
+        platform.startError = kErrorElevationRequired;
+        EXPECT_EQ(Main(platform), started.empty() ? 2 : 0) << typed;
+        EXPECT_EQ(platform.lookups, lookups) << typed;
+        const std::wstring quoted = L"\"" + started + L"\" t";
+        ASSERT_EQ(platform.creations.size(), started.empty() ? 0u : 1u);
+        EXPECT_TRUE(started.empty() ||
+                    (platform.creations[0].applicationName == started &&
+                     platform.creations[0].commandLine == quoted &&
+                     platform.elevatedStarts[0].parameters == L"/parent:1234 /p:2 " + quoted));
+    }
 }
 
 struct RunCase {
@@ -331,7 +382,7 @@ TEST(FlowTest, LogKeepsTheRunsWordsAndTheProgramsOutput) {
         std::vector<std::wstring> log;  // how each write begins
     } cases[] = {
         // clang-format off
-        {L"/log:run.log /r /p:3 a.exe -x", 0, 0, {at + L"\"a.exe\" -x\r\n", L"\r\nvantrel: status=0 "}},
+        {L"/log:run.log /r /p:3 a.exe -x", 0, 0, {at + L"\"d:\\work\\a.exe\" -x\r\n", L"\r\nvantrel: status=0 "}},
         {L"/log:run.log /p:9 a.exe", 0, 87, {at + L"/log:run.log /p:9 a.exe\r\n", UsageText(kPriority)}},
         {L"/log:run.log /parent:7 /time:1 /p:3 a.exe", 0, 1460, {at + L"/log:run.log /parent:7 /time:1 /p:3 a.exe\r\n"}},  // ends silently, leaving its line
         {L"/log:c:\\none\\run.log /p:3 a.exe", 3, 3, {}},

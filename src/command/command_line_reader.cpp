@@ -1,5 +1,7 @@
 #include "command/command_line_reader.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "command/command_lexer.h"
@@ -19,9 +21,21 @@ Cores CoresNamed(std::wstring_view text) {
     return EqualsIgnoringCase(text, L"pcores") ? Cores::Performance : Cores::None;
 }
 
+// The words that ask for the help, as other tools take them.
+constexpr std::wstring_view kHelpWords[] = {L"/?", L"-?", L"/h", L"-h", L"--help"};
+
+bool IsHelpWord(std::wstring_view text) {
+    return std::any_of(std::begin(kHelpWords), std::end(kHelpWords),
+                       [text](std::wstring_view word) { return EqualsIgnoringCase(text, word); });
+}
+
 // The options that stand before the program path: true when the text was one.
 bool ClassifyOption(std::wstring_view text, CommandLineRequest& request) {
-    if (EqualsIgnoringCase(text, L"/t")) {
+    if (IsHelpWord(text)) {
+        request.help = true;
+    } else if (EqualsIgnoringCase(text, L"--version") || EqualsIgnoringCase(text, L"/version")) {
+        request.version = true;
+    } else if (EqualsIgnoringCase(text, L"/t")) {
         request.tree = true;
     } else if (EqualsIgnoringCase(text, L"/e")) {
         request.efficiency = true;
@@ -99,7 +113,7 @@ class Reader {
     }
 
   private:
-    // Joins the path's tokens with the blanks typed between them until one holds ".exe".
+    // Joins the path's tokens with the blanks typed between them until a ".exe" ends it.
     bool ReadPath(Token token) {
         request_.pathBegin = token.begin;
         std::wstring& path = request_.path;
@@ -112,57 +126,82 @@ class Reader {
                 continue;
             }
             copyFrom = next->end;
-            const std::size_t exeAt = FindIgnoringCase(next->text, kExe);
-            if (exeAt != std::wstring_view::npos) {
-                EndPath(*next, path.size() + exeAt + kExe.size());
+            if (EndsPathIn(*next)) {
                 return true;
             }
-            path += next->text;
         }
         path.clear();
         return false;
     }
 
-    // Ends the path in `token`, whose text holds its first ".exe" ending at `exeEnd` of the path.
-    void EndPath(const Token& token, std::size_t exeEnd) {
+    // Adds the token's text to the path, its quotes taken out, up to a ".exe" that ends the path,
+    // if one does: true then. Quotes group a name, so only an unquoted ".exe" ends it at once.
+    bool EndsPathIn(const Token& token) {
         std::wstring& path = request_.path;
-        // The raw place just past that ".exe", and whether a quoted stretch is open there.
-        std::size_t at = token.begin;
         bool inQuotes = false;
-        for (std::size_t taken = path.size(); taken < exeEnd; ++at) {
+        std::size_t close = 0;  // of the open stretch; npos when it is never closed
+        for (std::size_t at = token.begin; at < token.end; ++at) {
             if (line_[at] == L'"') {
                 inQuotes = !inQuotes;
-            } else {
-                path += line_[at];
-                ++taken;
+                close = line_.find(L'"', at + 1);
+                continue;
+            }
+            path += line_[at];
+            if (!EndsWithExe(path)) {
+                continue;
+            }
+            if (!inQuotes) {
+                request_.pathEnd = at + 1;
+                return true;
+            }
+            if (close == std::wstring_view::npos) {
+                return EndsAtLastWordExe(at + 1);
+            }
+            if (EndsQuotedAt(at + 1, close)) {
+                return true;
             }
         }
-        request_.pathEnd = at;
-        if (!inQuotes) {
-            return;
+        return false;
+    }
+
+    // A ".exe" just before `from` in a stretch that `close` closes ends the path where the stretch
+    // ends with it, and where all that stands between is blanks and dots (which the file system
+    // drops from a name) and the quote ends the word: the closing quote is then the path's own.
+    // Before a quote that goes on into a word, those blanks are a closing quote forgotten before a
+    // quoted argument, which begins after the ".exe". Any other text goes on with the name.
+    bool EndsQuotedAt(std::size_t from, std::size_t close) {
+        const std::wstring_view rest = line_.substr(from, close - from);
+        if (rest.find_first_not_of(L" \t.") != std::wstring_view::npos) {
+            return false;
         }
-        const std::size_t close = line_.find(L'"', at);
-        const std::wstring_view rest = line_.substr(at, close - at);
-        if (close != std::wstring_view::npos) {
-            // A quoted path whose quoted text ends with ".exe" is exactly that text.
-            if (rest.empty() || EndsWithExe(rest)) {
-                path += rest;
-                request_.pathEnd = close + 1;
+        const bool endsWord = close + 1 == line_.size() || IsBlank(line_[close + 1]);
+        request_.pathEnd = from;
+        if (rest.empty() || endsWord) {
+            request_.path += rest;
+            request_.pathEnd = close + 1;
+        }
+        return true;
+    }
+
+    // A ".exe" just before `from` in a quote never closed: the path runs to the last ".exe" that
+    // ends a word, this one included; without one there is no path.
+    bool EndsAtLastWordExe(std::size_t from) {
+        const std::wstring_view rest = line_.substr(from);
+        for (std::size_t end = rest.size();; --end) {
+            if ((end == rest.size() || IsBlank(rest[end])) &&
+                (end == 0 || EndsWithExe(rest.substr(0, end)))) {
+                request_.path += rest.substr(0, end);
+                request_.pathEnd = from + end;
+                return true;
             }
-            return;
-        }
-        // The line's last quote opened the path: it ends at its last ".exe" that ends a word.
-        for (std::size_t end = rest.size(); end >= kExe.size(); --end) {
-            if ((end == rest.size() || IsBlank(rest[end])) && EndsWithExe(rest.substr(0, end))) {
-                path += rest.substr(0, end);
-                request_.pathEnd = at + end;
-                return;
+            if (end == 0) {
+                return false;
             }
         }
     }
 
     // The rest of the line as typed, less the switches among it and the blanks outside quotes at
-    // either end, which separate nothing.
+    // either end, which separate nothing. What follows the path in its own word is no switch.
     void ReadArguments() {
         std::wstring& arguments = request_.arguments;
         std::size_t copyFrom = request_.pathEnd;
@@ -170,7 +209,7 @@ class Reader {
         std::size_t end = 0;               // of the last
         for (std::optional<Token> token = NextToken(line_, copyFrom, QuoteRule::kArgument); token;
              token = NextToken(line_, token->end, QuoteRule::kArgument)) {
-            if (ClassifySwitch(*token, request_, false)) {
+            if (token->begin != request_.pathEnd && ClassifySwitch(*token, request_, false)) {
                 arguments.append(line_.substr(copyFrom, token->begin - copyFrom));
                 copyFrom = PastSwitch(line_, *token);
                 continue;

@@ -32,6 +32,8 @@ struct CommandLineRequest {
     bool efficiency = false;  // "/e": efficiency mode
     bool report = false;      // "/r": a wait, then a line on standard error of what the run cost
     bool background = false;  // "/bg": the disk's and memory's priority Very Low
+    bool help = false;        // "/?", "-?", "/h", "-h" or "--help": show the help, run nothing
+    bool version = false;     // "--version" or "/version": show the version line, run nothing
     // The mask of the last "/a:" token, 0 when its text is not a mask; none without such a token.
     std::optional<std::uint64_t> affinity;
     // The processors that the last "/a:" token named instead, whose mask only the platform knows.
@@ -54,10 +56,12 @@ struct CommandLineRequest {
 // Splits the line as Windows programs split theirs: blanks outside quotes separate tokens, and a
 // switch is a whole token with no quote in it, in any case. "/w" and "/p:" count anywhere, the
 // options before the path only. The path starts at the first other token that is not empty and
-// runs, by the rule for a program's name, up to and including the first ".exe" of its text; a
-// quoted stretch that goes on to end in ".exe" is the path to its closing quote, and a quote that
-// is never closed takes the path to its last ".exe" that ends a word. What follows is the
-// program's, split by its own rule. "/log:" alone may hold quotes, for a file name with blanks.
+// runs, by the rule for a program's name, up to and including its first ".exe" outside quotes.
+// Quotes group a name: a quoted ".exe" ends it only where its stretch ends there, or where only
+// blanks and dots are left of the stretch and its quote ends the word; a quote that is never
+// closed takes the path to its last ".exe" that ends a word. What follows is the program's, split
+// by its own rule, the rest of the path's own word included. "/log:" alone may hold quotes, for
+// a file name with blanks.
 CommandLineRequest ParseCommandLine(std::wstring_view line);
 
 }  // namespace modVantrel

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "command/command_line_reader.h"
+#include "command/help_text.h"
+#include "command/program_search.h"
 #include "launch/elevation.h"
 #include "launch/launcher.h"
 #include "launch/owned_handle.h"
@@ -161,8 +163,12 @@ void ShowUsage(RunLog& log, std::wstring_view message) {
 int Main(Platform& platform) {
     const std::wstring commandText = platform.CommandText();
     const CommandLineRequest request = ParseCommandLine(commandText);
+    if (request.help || request.version) {
+        platform.WriteOutput(request.help ? HelpText() : VersionText());
+        return 0;
+    }
     // Opened before any check, so that every message of an unattended run is kept; one that
-    // cannot be opened is reported where messages go without it.
+    // cannot be opened is reported where messages go without it. Help runs nothing, and logs none.
     RunLog log(platform, commandText);
     const std::uint32_t logError = request.log ? log.Open(*request.log) : 0;
     if (logError != 0) {
@@ -195,7 +201,8 @@ int Main(Platform& platform) {
         ShowUsage(log, kNoExeMessage);
         return kExitInvalidParameter;
     }
-    if (platform.LookupFile(request.path).empty()) {
+    const std::wstring program = FindProgram(platform, request.path);
+    if (program.empty()) {
         ShowUsage(log, kNoFileMessage);
         return kExitFileNotFound;
     }
@@ -203,7 +210,7 @@ int Main(Platform& platform) {
     // The tree is always waited for, so its status is the program's as with "/w"; so is a run to
     // report on.
     const bool wait = request.wait || launch.controls.tree || request.report;
-    launch.path = request.path;
+    launch.path = program;
     launch.arguments = request.arguments;
     launch.creationFlags = *priorityClass;
     launch.waitMode = wait ? kWaitPolling : kWaitNone;
@@ -223,8 +230,9 @@ int Main(Platform& platform) {
     if (outcome.created == 0 && outcome.error == kErrorElevationRequired && !request.parent) {
         // The time limit counts from this launch: a consent prompt nobody answers must not hold
         // the run past it.
-        outcome = RunElevated(platform, commandText, launch.showWindow, kPollIntervalMs,
-                              TimeLeft(platform, limit, launchedAt));
+        outcome =
+            RunElevated(platform, WithProgramPath(commandText, request, program), launch.showWindow,
+                        kPollIntervalMs, TimeLeft(platform, limit, launchedAt));
         if (outcome.created != 0) {
             return static_cast<int>(outcome.exitCode);  // the elevated run's status, as it is
         }

@@ -6,11 +6,18 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "command/text.h"
 
 namespace modVantrel {
 namespace {
+
+// The priority classes by the names that other Windows tools give them.
+constexpr std::pair<std::wstring_view, std::int32_t> kPriorityNames[] = {
+    {L"idle", 1},        {L"low", 1},  {L"belownormal", 2}, {L"normal", 3},
+    {L"abovenormal", 4}, {L"high", 5}, {L"realtime", 6},
+};
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -162,6 +169,11 @@ std::optional<std::uint64_t> ReadSeconds(std::wstring_view text) {
 }  // namespace
 
 std::int32_t ReadPriorityNumber(std::wstring_view text) {
+    for (const auto& [name, number] : kPriorityNames) {
+        if (EqualsIgnoringCase(text, name)) {
+            return number;
+        }
+    }
     const std::string compact = CompactAscii(text);
     double value = 0;
     if (compact.size() >= 2 && compact[0] == '&' && (compact[1] == 'h' || compact[1] == 'o')) {

@@ -7,7 +7,9 @@
 
 namespace modVantrel {
 
-// Reads a priority number: blanks, tabs and line feeds are skipped; the longest leading decimal
+// Reads a priority: a class's name, in any case, as the whole text (idle or low 1, belownormal 2,
+// normal 3, abovenormal 4, high 5, realtime 6); otherwise a number. Blanks, tabs and line feeds
+// are skipped; the longest leading decimal
 // number (sign, point, exponent) or &h / &o number is taken, rounded half to even. A value that
 // does not fit 32 bits is pinned to the nearest bound, so it is still out of range.
 std::int32_t ReadPriorityNumber(std::wstring_view text);

@@ -40,6 +40,11 @@ void ConsolePlatform::ShowMessage(const std::wstring& text) {
     WriteError(text);
 }
 
+// The help is asked for in a console, or by a script that reads standard output.
+void ConsolePlatform::WriteOutput(const std::wstring& text) {
+    WriteTo(STD_OUTPUT_HANDLE, text);
+}
+
 // Wherever standard error leads: the console, a file or a pipe.
 void ConsolePlatform::WriteReport(const std::wstring& line) {
     WriteError(line);

@@ -148,6 +148,11 @@ class Platform {
     virtual void ShowMessage(const std::wstring& text) = 0;
     // The text on standard error, when that leads to a console, a file or a pipe.
     virtual void WriteError(const std::wstring& text) = 0;
+    // What the user asked to read (the help): the console build writes it on standard output; the
+    // windowed build, which has none, shows it as it shows its messages.
+    virtual void WriteOutput(const std::wstring& text) = 0;
+    // An environment variable's value, empty ones included; none when it is not set.
+    virtual std::optional<std::wstring> EnvironmentVariable(const std::wstring& name) = 0;
     // The run's report on standard error: the console build's wherever it leads, the windowed
     // build's only where it leads to a file or a pipe; never in a box.
     virtual void WriteReport(const std::wstring& line) = 0;

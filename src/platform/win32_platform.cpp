@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -121,18 +122,22 @@ std::int32_t Win32Platform::ShowCommand() {
 }
 
 void Win32Platform::WriteError(const std::wstring& text) {
-    const HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
-    if (error == nullptr || error == INVALID_HANDLE_VALUE) {
+    WriteTo(STD_ERROR_HANDLE, text);
+}
+
+void Win32Platform::WriteTo(std::uint32_t stream, const std::wstring& text) {
+    const HANDLE handle = ::GetStdHandle(stream);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
         return;
     }
     DWORD written = 0;
     DWORD mode = 0;
     const auto length = static_cast<int>(text.size());
-    if (::GetConsoleMode(error, &mode)) {
-        ::WriteConsoleW(error, text.data(), static_cast<DWORD>(length), &written, nullptr);
+    if (::GetConsoleMode(handle, &mode)) {
+        ::WriteConsoleW(handle, text.data(), static_cast<DWORD>(length), &written, nullptr);
         return;
     }
-    WriteUtf8(error, text);
+    WriteUtf8(handle, text);
 }
 
 // A file or a pipe gets UTF-8, which every reader of text on Windows now takes, in one write.
@@ -144,6 +149,20 @@ void WriteUtf8(Handle file, const std::wstring& text) {
     ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
     DWORD written = 0;
     ::WriteFile(file, bytes.data(), static_cast<DWORD>(size), &written, nullptr);
+}
+
+std::optional<std::wstring> Win32Platform::EnvironmentVariable(const std::wstring& name) {
+    // The size asked for counts the terminating null; a variable that is set but empty may still
+    // answer 0, which only the error tells from one that is not set.
+    ::SetLastError(ERROR_SUCCESS);
+    std::wstring value(::GetEnvironmentVariableW(name.c_str(), nullptr, 0), L'\0');
+    if (value.empty()) {
+        return ::GetLastError() == ERROR_ENVVAR_NOT_FOUND ? std::nullopt
+                                                          : std::optional<std::wstring>(value);
+    }
+    value.resize(
+        ::GetEnvironmentVariableW(name.c_str(), value.data(), static_cast<DWORD>(value.size())));
+    return value;
 }
 
 std::wstring Win32Platform::LookupFile(const std::wstring& pattern) {

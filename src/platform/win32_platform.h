@@ -12,6 +12,7 @@ class Win32Platform : public Platform {
     std::wstring CommandText() override;
     std::int32_t ShowCommand() override;
     void WriteError(const std::wstring& text) override;
+    std::optional<std::wstring> EnvironmentVariable(const std::wstring& name) override;
     std::wstring LookupFile(const std::wstring& pattern) override;
     std::array<StandardHandle, 3> StandardHandles() override;
     bool StartProcess(ProcessCreation& creation, ProcessInformation& info,
@@ -64,6 +65,8 @@ class Win32Platform : public Platform {
     LocalTime LocalNow() override;
 
   protected:
+    // The text on one of the standard streams (STD_OUTPUT_HANDLE, STD_ERROR_HANDLE).
+    static void WriteTo(std::uint32_t stream, const std::wstring& text);
     // A fatal failure's message and the status the process ends with.
     static const wchar_t* FatalText(FatalKind kind);
     static unsigned FatalStatus(FatalKind kind);

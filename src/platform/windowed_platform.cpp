@@ -31,6 +31,15 @@ void WindowedPlatform::ShowMessage(const std::wstring& text) {
     ::MessageBoxW(nullptr, text.c_str(), kCaption, MB_OK | MB_SETFOREGROUND);
 }
 
+// No console: what was asked for is shown as the messages are.
+void WindowedPlatform::WriteOutput(const std::wstring& text) {
+    if (CanShowBoxes()) {
+        ShowMessage(text);
+    } else {
+        WriteError(text);
+    }
+}
+
 // Only to a file or a pipe, where logs and scripts asked for it: vantrel.exe has no console of its
 // own, and a box would hold up the unattended runs that want the report.
 void WindowedPlatform::WriteReport(const std::wstring& line) {

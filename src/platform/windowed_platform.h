@@ -11,6 +11,7 @@ class WindowedPlatform final : public Win32Platform {
     bool CanShowBoxes() override;
     bool SharesConsole() override;
     void ShowMessage(const std::wstring& text) override;
+    void WriteOutput(const std::wstring& text) override;
     void WriteReport(const std::wstring& line) override;
     void PumpMessages() override;
     void WaitForInputIdle(Handle process) override;

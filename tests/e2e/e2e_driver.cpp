@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "box_watch.h"
+#include "command/help_text.h"
 #include "platform/unique_handle.h"
 #include "expected_usage.h"
 #include "harness.h"
@@ -25,7 +26,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum class Message { None, Priority, Processors, NoExe, NoFile, Launch };
+enum class Message { None, Priority, Processors, NoExe, NoFile, Launch, Help };
 
 std::wstring_view MessageText(Message message) {
     switch (message) {
@@ -40,6 +41,7 @@ std::wstring_view MessageText(Message message) {
         case Message::Launch:
             return expected::kLaunchMessage;
         case Message::None:
+        case Message::Help:
             break;
     }
     return L"";
@@ -166,14 +168,18 @@ const Row kRows[] = {
     // Quotes group inside a word, as in any program's name: never the decoy at {w}\ab.
     {L"quote in a word", L"/p:3 {w}\\a\" \"b\\p.exe \"\" x", L"", Message::None, 0,
      L"\"{w}\\a b\\p.exe\" \"\" x", kNormal},
+    {L"quoted name ending in a blank: the file system drops it", L"/p:3 \"{w}\\probe.exe \" a b",
+     L"", Message::None, 0, L"\"{w}\\probe.exe \" a b", kNormal},
     {L"quoted path with spaces", L"/p:3 \"{w}\\Dir With Space\\Probe Tool.exe\" -q", L"",
      Message::None, 0, L"\"{w}\\Dir With Space\\Probe Tool.exe\" -q", kNormal},
-    {L"relative path found in the working folder", L"/p:3 probe.exe rel", L"", Message::None, 0,
-     L"\"probe.exe\" rel", kNormal},
+    {L"a name alone found in the working folder runs by its full path", L"/p:3 probe.exe rel", L"",
+     Message::None, 0, L"\"{w}\\probe.exe\" rel", kNormal},
     {L"relative path into a subfolder", L"/p:3 sub\\inner.exe", L"", Message::None, 0,
      L"\"sub\\inner.exe\"", kNormal},
-    {L"program only on the search path: file message", L"/p:3 pathonly.exe", L"", Message::NoFile,
-     2, nullptr, 0},
+    {L"program only on the search path runs by its full path", L"/p:3 pathonly.exe", L"",
+     Message::None, 0, L"\"{w}\\onpath\\pathonly.exe\"", kNormal},
+    {L"/? shows the help, and nothing runs", L"/? /p:3 {w}\\probe.exe", L"", Message::Help, 0,
+     nullptr, 0, 0, 0, Timing::Any, 0, 0, Hints::None, kNoChild, 0, 0, -1, Start::OutputInFile},
     {L"hidden file: file message", L"/p:3 {w}\\hidden.exe", L"", Message::NoFile, 2, nullptr, 0},
     {L"system file: file message", L"/p:3 {w}\\system.exe", L"", Message::NoFile, 2, nullptr, 0},
     {L"folder named like a program: file message", L"/p:3 {w}\\folder.exe", L"", Message::NoFile, 2,
@@ -185,7 +191,7 @@ const Row kRows[] = {
     {L"path outside the ANSI code page", L"/p:3 {w}\\" OUTSIDE_ANSI L"\\probe.exe -x", L"",
      Message::None, 0, L"\"{w}\\" OUTSIDE_ANSI L"\\probe.exe\" -x", kNormal},
     {L"working folder outside the ANSI code page", L"/p:3 probe.exe", OUTSIDE_ANSI, Message::None, 0,
-     L"\"probe.exe\"", kNormal},
+     L"\"{w}\\" OUTSIDE_ANSI L"\\probe.exe\"", kNormal},
     // Waiting.
     {L"/w: ends just after the program", L"/w /p:3 {w}\\probe.exe", L"", Message::None, 0,
      L"\"{w}\\probe.exe\"", kNormal, 2500, 0, Timing::EndsAfterProbe},
@@ -621,10 +627,16 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     // The console build, and vantrel.exe where no box can be seen, write the text instead.
     const bool boxes = !setup.console && row.start != Start::HiddenStation;
     const std::string written = ReadBytes(error, 0);  // UTF-8, here only ASCII
+    const bool help = row.message == Message::Help;
     const std::wstring text =
-        row.message == Message::None || boxes
+        row.message == Message::None || boxes || help
             ? L""
             : std::wstring(MessageText(row.message)) + std::wstring(expected::kUsageAfterMessage);
+    // The help: in vantrel.exe's box, or on vantrel.com's standard output.
+    const std::wstring helpText = modVantrel::HelpText();
+    checks.Expect(
+        !help || boxes || ReadBytes(output, 0) == std::string(helpText.begin(), helpText.end()),
+        L"the help is not on standard output");
     checks.Expect(
         row.reported != 0 || stopped || written == std::string(text.begin(), text.end()),
         L"standard error \"" + e2e::Visible(std::wstring(written.begin(), written.end())) + L"\"");
@@ -633,8 +645,9 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
                       L"unexpected box: " +
                           (run.boxes.empty() ? std::wstring() : e2e::Visible(run.boxes[0].text)));
     } else {
-        const std::wstring expected =
-            std::wstring(MessageText(row.message)) + std::wstring(expected::kUsageAfterMessage);
+        const std::wstring expected = help ? helpText
+                                           : std::wstring(MessageText(row.message)) +
+                                                 std::wstring(expected::kUsageAfterMessage);
         checks.Expect(run.boxes.size() == 1,
                       std::to_wstring(run.boxes.size()) + L" boxes shown, not 1");
         if (!run.boxes.empty()) {
