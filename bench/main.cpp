@@ -118,6 +118,10 @@ std::vector<Launcher> MakeLaunchers(const Options& options) {
                                      L"cmd.exe /c start \"\" /wait /normal " + plainProbe, false));
     launchers.push_back(MakeLauncher("vantrel.exe /w /p:3, probe on the PATH", vantrel,
                                      Quoted(vantrel) + L" /w /p:3 " + FileName(probe), true));
+    // One log for every round, as a scheduled task's: each run appends its start line.
+    launchers.push_back(MakeLauncher(
+        "vantrel.exe /log: /w /p:3", vantrel,
+        Quoted(vantrel) + L" /log:" + Quoted(probe + L".log") + vantrelArguments, true));
     if (!options.other.empty()) {
         launchers.push_back(MakeLauncher("other build: vantrel.exe /w /p:3", options.other,
                                          Quoted(options.other) + vantrelArguments, true));

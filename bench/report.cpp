@@ -241,6 +241,12 @@ void PrintGoals(const Settings& settings, const Results& results) {
                 launchers[kVantrelPath].name.c_str(), launchers[kVantrel].name.c_str(),
                 pathTimed ? pathMedian / vantrelMedian : 0, pathMedian, vantrelMedian,
                 Mark(pathTimed && pathMedian <= 1.05 * vantrelMedian));
+    const double loggedMedian = Median(launchers[kLogged].times);
+    const bool loggedTimed = timed && !launchers[kLogged].times.empty();
+    std::printf("| %s within 1.05 times %s | %.3f (%.1f ms against %.1f ms) | %s |\n",
+                launchers[kLogged].name.c_str(), launchers[kVantrel].name.c_str(),
+                loggedTimed ? loggedMedian / vantrelMedian : 0, loggedMedian, vantrelMedian,
+                Mark(loggedTimed && loggedMedian <= 1.05 * vantrelMedian));
     for (const std::size_t peer : {kStart, kCmd}) {
         const double peerMedian = Median(launchers[peer].times);
         std::printf("| below %s | %.1f ms against %.1f ms | %s |\n", launchers[peer].name.c_str(),

@@ -23,7 +23,8 @@ enum LauncherIndex : std::size_t {
     kVantrelTree,
     kStart,
     kCmd,
-    kVantrelPath  // the probe by its name alone, found in the PATH's last folder
+    kVantrelPath,  // the probe by its name alone, found in the PATH's last folder
+    kLogged
 };
 // The launchers watched while they wait, in the report's columns.
 enum WaitIndex : std::size_t {

@@ -125,8 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // What the reader asked for, which its own target checks against the C runtime's split.
     const modVantrel::CommandLineRequest model = modVantrel::ParseCommandLine(script.text);
-    if (model.help || model.version || model.restart || model.timeLimit || model.gracePeriod ||
-        model.cpuLimit || model.memoryLimit) {
+    if (model.help || model.version || model.restart || model.log || model.timeLimit ||
+        model.gracePeriod || model.cpuLimit || model.memoryLimit) {
         return 0;  // the flow and launcher tables prove these; here runs must not crash
     }
     const auto priorityClass = vantrel_fuzz::ModelPriorityClass(model.selector);

@@ -86,7 +86,7 @@ inline std::vector<SplitArgument> SplitLikeRuntime(const std::wstring& line, std
 }
 
 // The name of the switch an argument is ("/w", "/p:", "/parent:"), or nothing: a switch has no
-// quote in it, and only "/w" and "/p:" count once the path has begun.
+// quote in it but for "/log:", and only "/w" and "/p:" count once the path has begun.
 inline std::wstring SwitchName(const SplitArgument& argument, bool beforePath) {
     static const wchar_t* const kNames[] = {
         L"/w",       L"/p:",    L"/t",      L"/e",        L"/r",      L"/bg", L"/a:",
@@ -95,6 +95,9 @@ inline std::wstring SwitchName(const SplitArgument& argument, bool beforePath) {
     std::wstring lowered = argument.text;
     for (wchar_t& c : lowered) {
         c = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
+    }
+    if (beforePath && lowered.rfind(L"/log:", 0) == 0) {
+        return L"/log:";
     }
     for (std::size_t i = 0; i < std::size(kNames) && !argument.quoted && (beforePath || i < 2);
          ++i) {

@@ -30,7 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const bool isSwitch = !split.SwitchOf(*region, argument).empty();
             Check(region != &split.before || isSwitch || argument.text.empty(),
                   "the path starts at the first word that is no switch and not empty");
-            switches += isSwitch ? argument.text + L' ' : L"";
+            if (isSwitch) {  // as typed, between blanks: "/log:" may leave a quote open
+                switches += (switches.empty() ? L"" : L" ") +
+                            text.substr(argument.begin, argument.end - argument.begin);
+            }
             if (!isSwitch && region == &split.after) {
                 passed.push_back(argument.text);
             } else if (isSwitch && region == &split.path) {
@@ -52,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               request.affinity == alone.affinity && request.cores == alone.cores &&
               request.parent == alone.parent && request.timeLimit == alone.timeLimit &&
               request.cpuLimit == alone.cpuLimit && request.memoryLimit == alone.memoryLimit &&
-              request.gracePeriod == alone.gracePeriod,
+              request.gracePeriod == alone.gracePeriod && request.log == alone.log,
           "the options count before the program path only, the last one wins");
     if (!request.path.empty()) {
         Check(request.path == typed, "the path is the quote-free text typed for it, blanks kept");

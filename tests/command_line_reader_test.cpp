@@ -29,6 +29,7 @@ struct ReaderCase {
     bool report = false;
     bool background = false;
     Cores cores = Cores::None;
+    std::optional<std::wstring> log = std::nullopt;
 };
 
 void PrintTo(const ReaderCase& c, std::ostream* os) {
@@ -50,6 +51,7 @@ TEST_P(ReaderTest, ReadsRequest) {
     EXPECT_EQ(request.report, c.report);
     EXPECT_EQ(request.background, c.background);
     EXPECT_EQ(request.cores, c.cores);
+    EXPECT_EQ(request.log, c.log);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -140,6 +142,10 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{L"/PARENT:4294967295 a.exe", false, 0, L"a.exe ", false, false, {}, ~0U},
         ReaderCase{L"/parent:7 /parent:4294967296 a.exe", false, 0, L"a.exe ", false, false, {}, 0},
         ReaderCase{L"/parent:00000000001 a.exe", false, 0, L"a.exe ", false, false, {}, 0},
+        // clang-format off
+        ReaderCase{L"/LOG:\"c:\\my logs\\a.log\" /p:3 a.exe /log:b", false, 3, L"a.exe /log:b", false, false, {}, {}, false, false, Cores::None, L"c:\\my logs\\a.log"},
+        ReaderCase{L"/log: \"/log:b c.log\" a.exe", false, 0, L"a.exe ", false, false, {}, {}, false, false, Cores::None, L"b c.log"},
+        // clang-format on
         ReaderCase{L"a.exe /parent:7", false, 0, L"a.exe /parent:7"}));
 
 struct MaskCase {

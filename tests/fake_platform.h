@@ -51,6 +51,8 @@ class FakePlatform : public Platform {
     std::vector<std::uint32_t> jobProcesses;  // the job's list at the stop
     std::map<std::uint32_t, std::vector<std::uint32_t>> consoles;  // who shares each one's
     bool atLineStart = true;                                       // where standard error stands
+    std::uint32_t logError = 0;                                    // what opening the log answers
+    LocalTime localTime{2024, 3, 9, 22, 5, 7, -330};               // far from any origin; UTC-05:30
     std::map<std::wstring, std::wstring> environment;
 
     // What it saw.
@@ -63,6 +65,7 @@ class FakePlatform : public Platform {
     std::set<Handle> openHandles;
     std::vector<ElevatedStart> elevatedStarts;
     std::vector<std::wstring> reports;  // the run's report
+    std::vector<std::wstring> logWrites;
 
     static inline Handle const kProcess = reinterpret_cast<Handle>(0x1000);
     static inline Handle const kThread = reinterpret_cast<Handle>(0x2000);
@@ -71,6 +74,7 @@ class FakePlatform : public Platform {
     static inline Handle const kParent = reinterpret_cast<Handle>(0x5000);
     static inline Handle const kElevated = reinterpret_cast<Handle>(0x6000);
     static inline Handle const kWindow = reinterpret_cast<Handle>(0x7000);
+    static inline Handle const kLog = reinterpret_cast<Handle>(0x8000);
     static constexpr std::uintptr_t kMembers = 0x100000;  // plus the id: a process opened by id
 
     std::wstring CommandText() override {
@@ -267,6 +271,14 @@ class FakePlatform : public Platform {
         calls.push_back("PassInterrupts(" + std::to_string(groupId) + ")");
     }
     bool ErrorAtLineStart() override { return atLineStart; }
+    Handle OpenLog(const std::wstring& path, std::uint32_t& error) override {
+        calls.push_back("OpenLog(" + std::string(path.begin(), path.end()) + ")");
+        error = logError;
+        return logError != 0 ? nullptr : *openHandles.insert(kLog).first;
+    }
+    void WriteLog(Handle, const std::wstring& text) override { logWrites.push_back(text); }
+    bool LogAtLineStart(Handle) override { return atLineStart; }
+    LocalTime LocalNow() override { return localTime; }
     int MessageCount() const { return static_cast<int>(messages.size()); }
 
   private:

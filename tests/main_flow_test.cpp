@@ -111,6 +111,7 @@ const wchar_t* const kNoFile = expected::kNoFileMessage.data();
 const wchar_t* const kProcessors = expected::kProcessorsMessage.data();
 const wchar_t* const kParent = expected::kParentMessage.data();
 const wchar_t* const kLaunch = expected::kLaunchMessage.data();
+const wchar_t* const kLogFailed = L"The specified log file could not be opened!";
 // A name alone, found in the current folder, starts by its full path.
 const wchar_t* const kInWork = L"d:\\work\\a.exe";
 const wchar_t* const kInWorkLine = L"\"d:\\work\\a.exe\"";
@@ -247,6 +248,7 @@ INSTANTIATE_TEST_SUITE_P(
         FlowCase{L"/r /parent:7 /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1460, kInWork, kInWorkLine, 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, kWaitTimeout, L"status=1460 elapsed=1.000s user=9.000s kernel=- processes=- peak-commit=- read=- written=- limit=time stop=closed", kInfinite, true},
         FlowCase{L"/r /parent:7 /time:1 /p:3 a.exe", {L"a.exe"}, nullptr, 1067, kInWork, kInWorkLine, 0x24, 0xFF, 0, 0, kNoShowWindow, true, 0, 0, L"status=1067 elapsed=1.000s user=9.000s kernel=- processes=- peak-commit=- read=- written=- limit=time stop=ended"},
         // clang-format on
+        FlowCase{L"/log: /p:3 a.exe", {L"a.exe"}, kLogFailed, 87, nullptr, nullptr, 0},
         // After the path they are the program's arguments.
         FlowCase{L"/p:3 a.exe /t /a:zz /e",
                  {L"a.exe"},
@@ -373,6 +375,50 @@ TEST(FlowTest, FailedSetUpShowsTheLaunchMessageAndExitsWithItsError) {
     ASSERT_EQ(platform.MessageCount(), 1);
     EXPECT_EQ(platform.messages[0], UsageText(kLaunchMessage));
     EXPECT_TRUE(platform.openHandles.empty());
+}
+
+// A logged run: the log is opened before any check, and its words go there and nowhere else.
+TEST(FlowTest, LogKeepsTheRunsWordsAndTheProgramsOutput) {
+    const std::wstring at = L"vantrel: 2024-03-09T22:05:07-05:30 started ";
+    const struct {
+        const wchar_t* commandText;
+        std::uint32_t logError;  // opening the log fails with it
+        int exitStatus;
+        std::vector<std::wstring> log;  // how each write begins
+    } cases[] = {
+        // clang-format off
+        {L"/log:run.log /r /p:3 a.exe -x", 0, 0, {at + L"\"d:\\work\\a.exe\" -x\r\n", L"\r\nvantrel: status=0 "}},
+        {L"/log:run.log /p:9 a.exe", 0, 87, {at + L"/log:run.log /p:9 a.exe\r\n", UsageText(kPriority)}},
+        {L"/log:run.log /parent:7:133500000000000000:3600000000 /time:1 /p:3 a.exe", 0, 1460, {at + L"/log:run.log /parent:7:133500000000000000:3600000000 /time:1 /p:3 a.exe\r\n"}},  // ends silently, leaving its line
+        {L"/log:c:\\none\\run.log /p:3 a.exe", 3, 3, {}},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        FakePlatform platform;
+        platform.commandText = c.commandText;
+        platform.files = {L"a.exe"};
+        platform.logError = c.logError;
+        platform.atLineStart = false;  // the program's output ended mid-line
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(c.commandText)));
+        EXPECT_EQ(Main(platform), c.exitStatus);
+        ASSERT_EQ(platform.logWrites.size(), c.log.size());
+        for (std::size_t i = 0; i < c.log.size(); ++i) {
+            EXPECT_EQ(platform.logWrites[i].substr(0, c.log[i].size()), c.log[i]);
+        }
+        EXPECT_TRUE(platform.errors.empty() && platform.reports.empty() &&
+                    platform.openHandles.empty());
+        const std::vector<std::string> failed = {"CommandText", "OpenLog(c:\\none\\run.log)",
+                                                 "ShowMessage"};
+        EXPECT_EQ(platform.calls == failed, c.logError != 0);  // nothing done after it
+        EXPECT_EQ(platform.messages.size(), c.logError != 0 ? 1u : 0u);
+        // The log is the program's output and error, its only inherited handle, with no window.
+        for (const ProcessCreation& creation : platform.creations) {
+            const std::array<Handle, 3> handles{nullptr, FakePlatform::kLog, FakePlatform::kLog};
+            EXPECT_EQ(creation.startup.standardHandles, handles);
+            EXPECT_EQ(creation.inheritedHandles, std::vector<Handle>{FakePlatform::kLog});
+            EXPECT_EQ(creation.creationFlags, 0x20 | kExtendedStartupInfoPresent | kCreateNoWindow);
+        }
+    }
 }
 
 TEST(UsageTextTest, IsExactToTheByte) {

@@ -67,6 +67,10 @@ bool ClassifyOption(std::wstring_view text, CommandLineRequest& request) {
 // options before the path only. True when the token was one.
 bool ClassifySwitch(const Token& token, CommandLineRequest& request, bool beforePath) {
     const std::wstring_view text = token.text;
+    if (beforePath && StartsWithIgnoringCase(text, L"/log:")) {
+        request.log = text.substr(5);  // a name with blanks in it comes quoted
+        return true;
+    }
     if (token.quoted) {
         return false;
     }

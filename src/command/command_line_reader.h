@@ -52,6 +52,8 @@ struct CommandLineRequest {
     // The seconds of the last "/grace:" token, above kMaxGraceSeconds when the text is not one;
     // none without such a token.
     std::optional<std::uint32_t> gracePeriod;
+    // The file named by the last "/log:" token, its quotes taken out; none without such a token.
+    std::optional<std::wstring> log;
 };
 
 // Splits the line as Windows programs split theirs: blanks outside quotes separate tokens, and a
@@ -61,7 +63,8 @@ struct CommandLineRequest {
 // Quotes group a name: a quoted ".exe" ends it only where its stretch ends there, or where only
 // blanks and dots are left of the stretch and its quote ends the word; a quote that is never
 // closed takes the path to its last ".exe" that ends a word. What follows is the program's, split
-// by its own rule, the rest of the path's own word included.
+// by its own rule, the rest of the path's own word included. "/log:" alone may hold quotes, for
+// a file name with blanks.
 CommandLineRequest ParseCommandLine(std::wstring_view line);
 
 }  // namespace modVantrel

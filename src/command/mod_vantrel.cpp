@@ -101,15 +101,15 @@ int StatusOf(const LaunchOutcome& outcome, bool wait) {
 // once it is not running (after its message). The elevated run's parent is the first run, named by
 // its id and start: when that run has gone nobody waits for this one, which ends silently, and
 // when its time limit has run out nothing is launched; else the limit is what is left of it.
-int HoldParent(Platform& platform, const CommandLineRequest& request, OwnedHandle& parent,
-               LaunchRequest& launch) {
+int HoldParent(Platform& platform, RunLog& log, const CommandLineRequest& request,
+               OwnedHandle& parent, LaunchRequest& launch) {
     const std::uint32_t id = *request.parent;
     parent.receive() = id != 0 ? platform.OpenParent(id) : nullptr;
     const bool running =
         parent.get() != nullptr && platform.WaitForProcess(parent.get(), 0) == kWaitTimeout;
     if (!request.restart) {
         if (!running) {
-            ShowUsage(platform, kParentMessage);
+            ShowUsage(log, kParentMessage);
             return kExitInvalidParameter;
         }
         launch.parent = parent.get();
@@ -128,13 +128,6 @@ int HoldParent(Platform& platform, const CommandLineRequest& request, OwnedHandl
         limit = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, limit));
     }
     return 0;
-}
-
-// The report on a line of its own, also after output that did not end one (a progress line's
-// carriage return), so that "findstr /b vantrel:" finds it.
-void Report(Platform& platform, int status, const LaunchOutcome& outcome) {
-    const std::wstring_view lineEnd = platform.ErrorAtLineStart() ? L"" : kLineEnd;
-    platform.WriteReport(std::wstring(lineEnd) + ReportLine(status, outcome));
 }
 
 }  // namespace
@@ -166,13 +159,8 @@ std::wstring UsageText(std::wstring_view message) {
     return text;
 }
 
-void ShowUsage(Platform& platform, std::wstring_view message) {
-    // A box that nobody can answer would hold the run forever.
-    if (platform.CanShowBoxes()) {
-        platform.ShowMessage(UsageText(message));
-    } else {
-        platform.WriteError(UsageText(message));
-    }
+void ShowUsage(RunLog& log, std::wstring_view message) {
+    log.Message(UsageText(message));
 }
 
 int Main(Platform& platform) {
@@ -182,34 +170,43 @@ int Main(Platform& platform) {
         platform.WriteOutput(request.help ? HelpText() : VersionText());
         return 0;
     }
+    // Opened before any check, so that every message of an unattended run is kept; one that
+    // cannot be opened is reported where messages go without it. Help runs nothing, and logs none.
+    RunLog log(platform, commandText);
+    const std::uint32_t logError = request.log ? log.Open(*request.log) : 0;
+    if (logError != 0) {
+        ShowUsage(log, kLogMessage);
+        return static_cast<int>(logError);
+    }
 
     const std::optional<std::uint32_t> priorityClass = PriorityClassFor(request.selector);
     if (!priorityClass) {
-        ShowUsage(platform, kPriorityMessage);
+        ShowUsage(log, kPriorityMessage);
         return kExitInvalidParameter;
     }
 
     LaunchRequest launch;
     const std::wstring_view controlsMessage = ReadControls(platform, request, launch.controls);
     if (!controlsMessage.empty()) {
-        ShowUsage(platform, controlsMessage);
+        ShowUsage(log, controlsMessage);
         return kExitInvalidParameter;
     }
 
     // Opened now and held to the end, so that the id cannot come to name another process.
     OwnedHandle parent(platform);
-    const int parentFailed = request.parent ? HoldParent(platform, request, parent, launch) : 0;
+    const int parentFailed =
+        request.parent ? HoldParent(platform, log, request, parent, launch) : 0;
     if (parentFailed != 0) {
         return parentFailed;
     }
 
     if (request.path.empty()) {
-        ShowUsage(platform, kNoExeMessage);
+        ShowUsage(log, kNoExeMessage);
         return kExitInvalidParameter;
     }
     const std::wstring program = FindProgram(platform, request.path);
     if (program.empty()) {
-        ShowUsage(platform, kNoFileMessage);
+        ShowUsage(log, kNoFileMessage);
         return kExitFileNotFound;
     }
 
@@ -223,6 +220,10 @@ int Main(Platform& platform) {
     launch.showWindow = platform.ShowCommand();
     launch.pollInterval = kPollIntervalMs;
     launch.report = request.report;
+    launch.output = log.handle();
+    if (launch.output != nullptr) {
+        log.Started(BuildCommandLine(launch.path, launch.arguments));
+    }
     ProcessInformation processInfo;
     // The time limit counts from this launch, on a clock that no change of the date moves.
     const std::uint32_t limit = launch.controls.timeLimitMs;
@@ -239,12 +240,14 @@ int Main(Platform& platform) {
         }
     }
     if (outcome.created == 0) {
-        ShowUsage(platform, kLaunchMessage);
+        ShowUsage(log, kLaunchMessage);
         return outcome.error != 0 ? static_cast<int>(outcome.error) : 1;  // never report success
     }
     const int status = StatusOf(outcome, wait);
+    // On a line of its own, also after output that did not end one (a progress line's carriage
+    // return), so that "findstr /b vantrel:" finds it.
     if (request.report) {
-        Report(platform, status, outcome);
+        log.Report(ReportLine(status, outcome));
     }
     return status;
 }

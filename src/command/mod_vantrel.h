@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "command/run_log.h"
 #include "platform/platform.h"
 
 namespace modVantrel {
@@ -39,6 +40,7 @@ inline constexpr std::wstring_view kTimeLimitMessage = L"The specified time limi
 inline constexpr std::wstring_view kGracePeriodMessage = L"The specified grace period is invalid!";
 inline constexpr std::wstring_view kCpuLimitMessage = L"The specified CPU limit is invalid!";
 inline constexpr std::wstring_view kMemoryLimitMessage = L"The specified memory limit is invalid!";
+inline constexpr std::wstring_view kLogMessage = L"The specified log file could not be opened!";
 
 // Exit statuses besides the launched program's own (with "/w") and 0 (without it); a failed
 // launch exits with the system's error code for the failure.
@@ -58,8 +60,8 @@ std::optional<std::uint32_t> PriorityClassFor(std::int32_t selector);
 // The usage box's text for a message: the message, then the command usage and priority list.
 std::wstring UsageText(std::wstring_view message);
 
-// Shows the usage box, or writes its text to standard error where no box can be answered.
-void ShowUsage(Platform& platform, std::wstring_view message);
+// Shows the usage text where the run's messages go: its log, a box, or standard error.
+void ShowUsage(RunLog& log, std::wstring_view message);
 
 // One whole run; returns the process's exit status.
 int Main(Platform& platform);

@@ -45,29 +45,18 @@ class ProcessHandles {
     ProcessInformation& info_;
 };
 
-// The path goes in quotes at the head, so that a path with spaces is one argument to the program;
-// the arguments follow as they are, since even a trailing blank may stand inside their quotes.
-std::wstring BuildCommandLine(std::wstring_view path, std::wstring_view arguments) {
-    std::wstring line;
-    line.reserve(path.size() + arguments.size() + 3);
-    line += L'"';
-    line += path;
-    line += L'"';
-    if (!arguments.empty()) {
-        line += L' ';
-        line += arguments;
-    }
-    return line;
-}
-
 // Vantrel's standard handles that are redirected (a file, a pipe, a device such as NUL) reach the
 // program, and no other handle does. Once one is passed, the start-up record is all the program
 // gets, null slots included, so every slot is filled: the others with Vantrel's console's handles
 // where the program shares it, else null, for the program's own console to fill. Without any,
-// creation is left as it was. No unit row pins these rules: the whole-run fuzz target checks every
-// slot against them, which suffices only while it does.
-void PassStandardHandles(Platform& platform, ProcessCreation& creation) {
-    const std::array<StandardHandle, 3> handles = platform.StandardHandles();
+// creation is left as it was. An `output` stands for Vantrel's output and error. No unit row pins
+// these rules: the whole-run fuzz target checks every slot against them, which suffices only while
+// it does.
+void PassStandardHandles(Platform& platform, Handle output, ProcessCreation& creation) {
+    std::array<StandardHandle, 3> handles = platform.StandardHandles();
+    if (output != nullptr) {
+        handles[1] = handles[2] = {output, true};
+    }
     const auto redirected = [](const StandardHandle& handle) { return handle.redirected; };
     const auto passed = std::count_if(handles.begin(), handles.end(), redirected);
     if (passed == 0) {
@@ -85,8 +74,10 @@ void PassStandardHandles(Platform& platform, ProcessCreation& creation) {
     creation.startup.flags |= kStartfUseStdHandles;
     creation.inheritHandles = true;
     creation.creationFlags |= kExtendedStartupInfoPresent;
-    // Output that is all captured needs no console window, where Vantrel has no console to share.
-    if (passed == static_cast<std::ptrdiff_t>(handles.size()) && !sharesConsole) {
+    // Output that is all captured needs no console window, where Vantrel has no console to share:
+    // nor does a program whose output goes to the log, whose input can then be no console either.
+    const bool allPassed = passed == static_cast<std::ptrdiff_t>(handles.size());
+    if ((allPassed || output != nullptr) && !sharesConsole) {
         creation.creationFlags |= kCreateNoWindow;
     }
 }
@@ -160,6 +151,21 @@ void Wait(Platform& platform, Handle process, const LaunchRequest& request, Tree
 
 }  // namespace
 
+// The path goes in quotes at the head, so that a path with spaces is one argument to the program;
+// the arguments follow as they are, since even a trailing blank may stand inside their quotes.
+std::wstring BuildCommandLine(std::wstring_view path, std::wstring_view arguments) {
+    std::wstring line;
+    line.reserve(path.size() + arguments.size() + 3);
+    line += L'"';
+    line += path;
+    line += L'"';
+    if (!arguments.empty()) {
+        line += L' ';
+        line += arguments;
+    }
+    return line;
+}
+
 LaunchOutcome LaunchProgram(Platform& platform, const LaunchRequest& request,
                             ProcessInformation& processInfo) {
     const ProcessControls& controls = request.controls;
@@ -176,7 +182,7 @@ LaunchOutcome LaunchProgram(Platform& platform, const LaunchRequest& request,
     }
 
     const Busy busy(platform);
-    PassStandardHandles(platform, creation);
+    PassStandardHandles(platform, request.output, creation);
     // A show command the system does not define is passed as none, as if none was given.
     if (request.showWindow >= 0 && request.showWindow <= kMaxShowCommand) {
         creation.startup.flags |= kStartfUseShowWindow;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "platform/platform.h"
@@ -80,10 +81,16 @@ struct LaunchRequest {
     // null. The caller owns it.
     Handle parent = nullptr;
     bool report = false;  // time the run and take its cost before the handles close
+    // The program's standard output and error in place of Vantrel's, such as the log; none when
+    // null. The caller owns it.
+    Handle output = nullptr;
 };
 
 // How long the tree may take to empty once the time limit has ended it.
 inline constexpr std::uint32_t kEndedTreeWaitMs = 5000;
+
+// The command line a program is created with: its path quoted, then its arguments as they are.
+std::wstring BuildCommandLine(std::wstring_view path, std::wstring_view arguments);
 
 // Creates the process as `request` says, applies its controls, waits per its wait mode, and
 // closes both handles in `processInfo` before returning. A set-up step that fails ends the

@@ -126,6 +126,12 @@ struct ProcessorClass {
     std::uint32_t efficiencyClass = 0;
 };
 
+// A moment on the local clock, as the system gives it, and how far local time is ahead of UTC.
+struct LocalTime {
+    std::uint16_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    std::int32_t utcOffsetMinutes = 0;
+};
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -262,6 +268,16 @@ class Platform {
     virtual void PassInterruptsTo(std::uint32_t groupId) = 0;
     // Whether standard error stands at the start of a line: false where that cannot be told.
     virtual bool ErrorAtLineStart() = 0;
+
+    // The log of "/log:": the file opened for appending only, created when missing and shared for
+    // reading and writing; null with the system's error code in `error` when it cannot be.
+    virtual Handle OpenLog(const std::wstring& path, std::uint32_t& error) = 0;
+    // Appends the text to the log in one write, encoded as WriteError encodes it for a file.
+    virtual void WriteLog(Handle log, const std::wstring& text) = 0;
+    // Whether the log's last character ends a line, an empty log included; false where that
+    // cannot be told.
+    virtual bool LogAtLineStart(Handle log) = 0;
+    virtual LocalTime LocalNow() = 0;
 };
 
 }  // namespace modVantrel

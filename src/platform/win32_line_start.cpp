@@ -20,13 +20,17 @@ bool Win32Platform::ErrorAtLineStart() {
         !::SetFilePointerEx(error, LARGE_INTEGER{}, &at, FILE_CURRENT)) {
         return false;
     }
-    if (at.QuadPart == 0) {
+    return LineEndsBefore(error, static_cast<std::uint64_t>(at.QuadPart));
+}
+
+bool LineEndsBefore(Handle file, std::uint64_t end) {
+    if (end == 0) {
         return true;
     }
     const KernelHandle reader(::ReOpenFile(
-        error, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0));
+        file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0));
     OVERLAPPED before{};
-    const auto last = static_cast<ULONGLONG>(at.QuadPart - 1);
+    const std::uint64_t last = end - 1;
     before.Offset = static_cast<DWORD>(last);
     before.OffsetHigh = static_cast<DWORD>(last >> 32);
     char character = 0;

@@ -137,12 +137,18 @@ void Win32Platform::WriteTo(std::uint32_t stream, const std::wstring& text) {
         ::WriteConsoleW(handle, text.data(), static_cast<DWORD>(length), &written, nullptr);
         return;
     }
-    // A file or a pipe gets UTF-8, which every reader of text on Windows now takes.
+    WriteUtf8(handle, text);
+}
+
+// A file or a pipe gets UTF-8, which every reader of text on Windows now takes, in one write.
+void WriteUtf8(Handle file, const std::wstring& text) {
+    const auto length = static_cast<int>(text.size());
     const int size =
         ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<std::size_t>(size), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
-    ::WriteFile(handle, bytes.data(), static_cast<DWORD>(size), &written, nullptr);
+    DWORD written = 0;
+    ::WriteFile(file, bytes.data(), static_cast<DWORD>(size), &written, nullptr);
 }
 
 std::optional<std::wstring> Win32Platform::EnvironmentVariable(const std::wstring& name) {

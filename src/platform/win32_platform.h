@@ -58,6 +58,11 @@ class Win32Platform : public Platform {
     std::vector<std::uint32_t> BreakConsoleOf(std::uint32_t processId) override;
     std::uint32_t BreakGroup(std::uint32_t groupId) override;
     bool ErrorAtLineStart() override;
+    // In win32_log.cpp.
+    Handle OpenLog(const std::wstring& path, std::uint32_t& error) override;
+    void WriteLog(Handle log, const std::wstring& text) override;
+    bool LogAtLineStart(Handle log) override;
+    LocalTime LocalNow() override;
 
   protected:
     // The text on one of the standard streams (STD_OUTPUT_HANDLE, STD_ERROR_HANDLE).
@@ -72,6 +77,12 @@ class Win32Platform : public Platform {
 std::uint32_t LastError();
 // 0 when a Windows call that returns a BOOL succeeded, otherwise its error.
 std::uint32_t ErrorUnless(int ok);
+
+// Writes the text to a file or a pipe as UTF-8, in one write.
+void WriteUtf8(Handle file, const std::wstring& text);
+// Whether the character before `end` in a file is a line feed, read through a handle of the
+// caller's own so that the shared position stays where it was; true at 0.
+bool LineEndsBefore(Handle file, std::uint64_t end);
 
 // One whole run of Main, with running out of memory reported as a fatal failure; the status.
 int RunReportingFatal(Platform& platform);

@@ -781,6 +781,52 @@ void RunRow(const Row& row, int index, const Setup& setup, e2e::Suite& suite) {
     suite.Report(row.name, checks);
 }
 
+// A scheduled task's run: vantrel with no standard handles keeps its start line, a console
+// program's output and the report in the log named from the current folder, and a second run
+// appends. The start line's offset from UTC is checked against this process's time zone. Run
+// before the rows, whose settings of the probe would otherwise still hold.
+void RunLogCase(const Setup& setup, e2e::Suite& suite) {
+    e2e::Checks checks;
+    const fs::path folder = setup.work / L"logged";
+    fs::create_directories(folder);
+    ::SetEnvironmentVariableW(L"VANTREL_PROBE_HANDLE", L"0");  // "ok" on its output
+    const std::wstring probe = (setup.work / L"probe.exe").wstring();
+    e2e::StartOptions options;
+    options.output = INVALID_HANDLE_VALUE;  // passed as no handle at all, as a task has none
+    for (int run = 0; run < 2; ++run) {
+        const e2e::WatchedRun watched = e2e::RunAnsweringBoxes(
+            setup.vantrel, L"\"" + setup.vantrel + L"\" /log:run.log /r /p:3 " + probe + L" x",
+            folder.wstring(), kRunLimitMs, {}, options);
+        checks.Expect(watched.ended && watched.exitCode == 0 && watched.boxes.empty(),
+                      L"a run did not end alone with status 0");
+    }
+    TIME_ZONE_INFORMATION zone{};
+    const DWORD kind = ::GetTimeZoneInformation(&zone);
+    const long offset =
+        -(zone.Bias + (kind == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : zone.StandardBias));
+    const std::string text = ReadBytes(folder / L"run.log", 0);
+    const char kRest[] = "\" x\r\no\0k\0\r\nvantrel: status=0 elapsed=";  // "ok" in UTF-16
+    const std::string middle = " started \"" + std::string(probe.begin(), probe.end()) +
+                               std::string(kRest, sizeof kRest - 1);
+    constexpr std::size_t kTimeEnd = 34;  // "vantrel: " and a 25-character time
+    std::size_t at = 0;
+    for (int run = 0; run < 2 && at < text.size(); ++run) {
+        int hours = 0, minutes = 0;
+        char sign = 0;
+        const bool read =
+            std::sscanf(text.c_str() + at, "vantrel: %*4u-%*2u-%*2uT%*2u:%*2u:%*2u%c%2d:%2d", &sign,
+                        &hours, &minutes) == 3;
+        checks.Expect(read && (sign == '-' ? -1 : 1) * (hours * 60 + minutes) == offset &&
+                          text.compare(at + kTimeEnd, middle.size(), middle) == 0,
+                      L"run " + std::to_wstring(run + 1) + L"'s lines");
+        at = text.find("\r\n", at + kTimeEnd + middle.size());
+        at = at == std::string::npos ? text.size() + 1 : at + 2;
+    }
+    checks.Expect(at == text.size(),
+                  L"the log \"" + e2e::Visible(std::wstring(text.begin(), text.end())) + L"\"");
+    suite.Report(L"/log: without standard handles: start line, output, report; appended", checks);
+}
+
 void Copy(const fs::path& from, const fs::path& to) {
     fs::create_directories(to.parent_path());
     fs::copy_file(from, to, fs::copy_options::overwrite_existing);
@@ -856,6 +902,7 @@ int wmain(int argc, wchar_t** argv) {
     // trace to CreateProcessW.
     ::SetEnvironmentVariableW(L"WINEDEBUG", L"-all,+relay");
     int index = 0;
+    RunLogCase(setup, suite);
     for (const Row& row : kRows) {
         RunRow(row, ++index, setup, suite);
     }
