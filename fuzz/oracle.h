@@ -135,10 +135,8 @@ inline SplitLine SplitAround(const std::wstring& line, std::size_t pathBegin, st
     return split;
 }
 
-// Whether a path may end at `end`, inside a quoted stretch of its last word that a name's rule
-// opened: only where the stretch is never closed, or where nothing but blanks and dots stand
-// before a quote that goes on into a word (a closing quote forgotten before a quoted argument).
-// Anywhere else the stretch's ".exe" is part of the name, which goes on.
+// Whether a path may end at `end` inside a quoted stretch: one never closed, or one whose closing
+// quote, after blanks and dots alone, goes on into a word (forgotten before a quoted argument).
 inline bool MayEndInQuotes(const std::wstring& line, std::size_t end) {
     const std::size_t close = line.find(L'"', end);
     if (close == std::wstring::npos) {

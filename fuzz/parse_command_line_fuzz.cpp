@@ -64,20 +64,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool quoted = span.find(L'"') != text.npos;
         const bool open = std::count(span.begin(), span.end(), L'"') % 2 == 1;
         Check(!open || rest.empty() || rest[0] != L'"', "a path never ends before its own quote");
-        // Quotes group a name. Where the path ends is read from its last word, as the name rule
-        // splits it: within a quoted stretch only as a closing quote forgotten or never typed;
-        // before that word's end only at its own ".exe" or before a quote that does not end it.
-        const SplitArgument& word = split.path.back();
-        const std::wstring_view inWord =
-            std::wstring_view(text).substr(word.begin, end - word.begin);
-        const bool openInWord = std::count(inWord.begin(), inWord.end(), L'"') % 2 == 1;
-        Check(!openInWord || vantrel_fuzz::MayEndInQuotes(text, end),
-              "a quoted .exe ends the path only where its stretch ends");
-        const bool endsInExe =
-            vantrel_fuzz::EndOfFirstExe(request.path.substr(request.path.size() - 4)) != 0;
-        Check(
-            end == word.end || endsInExe,
-            "blanks and dots after a quoted .exe are the path's only where its quote ends a word");
         bool wordEndingExe = false;  // in what follows a quote never closed
         for (std::size_t at = 0; at + 4 <= rest.size() && rest.find(L'"') == text.npos; ++at) {
             const wchar_t next = at + 4 < rest.size() ? rest[at + 4] : L' ';
@@ -85,6 +71,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                               (next == L' ' || next == L'\t'));
         }
         Check(!open || !wordEndingExe, "a quote never closed takes the last .exe ending a word");
+        // Quotes group a name: where the path ends is read against its last word, as the name
+        // rule splits it, within a quoted stretch only as a closing quote forgotten or never typed.
+        const SplitArgument& word = split.path.back();
+        const std::wstring_view inWord(text.data() + word.begin, end - word.begin);
+        Check(std::count(inWord.begin(), inWord.end(), L'"') % 2 == 0 ||
+                  vantrel_fuzz::MayEndInQuotes(text, end),
+              "a quoted .exe ends the path only where its stretch ends");
+        Check(
+            end == word.end ||
+                vantrel_fuzz::EndOfFirstExe(request.path.substr(request.path.size() - 4)) != 0,
+            "blanks and dots after a quoted .exe are the path's only where its quote ends a word");
         const std::size_t trimmed = request.path.find_last_not_of(L" \t.") + 1;
         Check(exe != 0 && trimmed >= 4 &&
                   vantrel_fuzz::EndOfFirstExe(request.path.substr(trimmed - 4, 4)) != 0 &&

@@ -80,22 +80,18 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{L"\"c:\\av\\scan.exe \"c:\\dl\\evil.exe\"", false, 0,
                    L"c:\\av\\scan.exe \"c:\\dl\\evil.exe\""},
         ReaderCase{L"\"c:\\a b\\t.exe\" \"x y\" /w", true, 0, L"c:\\a b\\t.exe \"x y\""},
-        // Quotes group a name: a quoted ".exe" ends it only where its stretch ends, or only
-        // blanks and dots are left of it before a quote that ends the word; the rest of the path's
-        // word is the program's, never a switch.
+        // Quotes group a name; what follows it in its word is the program's, never a switch.
+        // clang-format off
         ReaderCase{L"/w /p:1 \"c:\\t\\probe.exe /p:9 x\" y", true, 1, L" "},
-        ReaderCase{L"/w /p:3 \"c:\\t\\my.exe files\\run.exe \" a b", true, 3,
-                   L"c:\\t\\my.exe files\\run.exe  a b"},
+        ReaderCase{L"/w /p:3 \"c:\\t\\my.exe files\\run.exe \" a b", true, 3, L"c:\\t\\my.exe files\\run.exe  a b"},
         ReaderCase{L"\"c:\\t\\probe.exe.\" a b", false, 0, L"c:\\t\\probe.exe. a b"},
-        ReaderCase{L"\"c:\\t\\probe.exe \" \"keep /w this\" x", false, 0,
-                   L"c:\\t\\probe.exe  \"keep /w this\" x"},
+        ReaderCase{L"\"c:\\t\\probe.exe \" \"keep /w this\" x", false, 0, L"c:\\t\\probe.exe  \"keep /w this\" x"},
         ReaderCase{L"/p:3 c:\\t\\probe.exe/p:1 x", false, 3, L"c:\\t\\probe.exe /p:1 x"},
         ReaderCase{L"\"c:\\t\\probe.exe\"/w x", false, 0, L"c:\\t\\probe.exe /w x"},
-        ReaderCase{L"c:\\t\\\"my.exe files\"\\run.exe a", false, 0,
-                   L"c:\\t\\my.exe files\\run.exe a"},
-        ReaderCase{L"\"c:\\t\\my.exe files\"\\run.exe a", false, 0,
-                   L"c:\\t\\my.exe files\\run.exe a"},
-        ReaderCase{L"\"c:\\a.exeb x", false, 0, L" "},
+        ReaderCase{L"c:\\t\\\"my.exe files\"\\run.exe a", false, 0, L"c:\\t\\my.exe files\\run.exe a"},
+        ReaderCase{L"\"c:\\t\\my.exe files\"\\run.exe a", false, 0, L"c:\\t\\my.exe files\\run.exe a"},
+        ReaderCase{L"\"c:\\a.exeb x", false, 0, L" "}, ReaderCase{L"a.exe /p:\\\"4", false, 0, L"a.exe /p:\\\"4"},
+        // clang-format on
         // A quote inside a word groups as in any program's name; no switch is read inside quotes;
         // a path whose quote is never closed runs to its last ".exe" that ends a word.
         ReaderCase{L"/w /p:3 c:\\Program\" Files\\vt\\tool.exe\" x", true, 3,
@@ -111,7 +107,6 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{L"t.exe \"a /w b\" \"/p:2\" x /p:3  y", false, 3,
                    L"t.exe \"a /w b\" \"/p:2\" x  y"},
         ReaderCase{L"t.exe \"say \\\"hi\\\" /w", false, 0, L"t.exe \"say \\\"hi\\\" /w"},
-        ReaderCase{L"a.exe /p:\\\"4", false, 0, L"a.exe /p:\\\"4"},
         ReaderCase{L"t.exe-D\"a b\" /w", true, 0, L"t.exe -D\"a b\""},
         ReaderCase{L"x \"c:\\app.exe\"", false, 0, L"x c:\\app.exe "},
         ReaderCase{L"t.exe \"c:\\d\\\\\" /w", true, 0, L"t.exe \"c:\\d\\\\\""},
@@ -135,14 +130,12 @@ INSTANTIATE_TEST_SUITE_P(
         // clang-format off
         ReaderCase{L"/BG /a:ECores a.exe /bg", false, 0, L"a.exe /bg", false, false, 0, {}, false, true, Cores::Efficiency},
         ReaderCase{L"/a:e /a:PCores a.exe", false, 0, L"a.exe ", false, false, 0, {}, false, false, Cores::Performance},
-        // clang-format on
         ReaderCase{L"/a:pcores /a:e a.exe", false, 0, L"a.exe ", false, false, 0xE},
         // "/parent:" too: 1 to 10 decimal digits within 32 bits, else 0; the last one counts.
         ReaderCase{L"/Parent:0042 a.exe", false, 0, L"a.exe ", false, false, {}, 42},
         ReaderCase{L"/PARENT:4294967295 a.exe", false, 0, L"a.exe ", false, false, {}, ~0U},
         ReaderCase{L"/parent:7 /parent:4294967296 a.exe", false, 0, L"a.exe ", false, false, {}, 0},
         ReaderCase{L"/parent:00000000001 a.exe", false, 0, L"a.exe ", false, false, {}, 0},
-        // clang-format off
         ReaderCase{L"/LOG:\"c:\\my logs\\a.log\" /p:3 a.exe /log:b", false, 3, L"a.exe /log:b", false, false, {}, {}, false, false, Cores::None, L"c:\\my logs\\a.log"},
         ReaderCase{L"/log: \"/log:b c.log\" a.exe", false, 0, L"a.exe ", false, false, {}, {}, false, false, Cores::None, L"b c.log"},
         // clang-format on
@@ -266,18 +259,16 @@ INSTANTIATE_TEST_SUITE_P(
         NumberCase{L"realtime", 6}, NumberCase{L"lowish", 0}, NumberCase{L"below normal", 0}));
 
 TEST(ReaderTest, ReadsHelpAndVersionAsWholeWordsBeforeThePath) {
-    // Whether the help, then the version, was asked for.
     // clang-format off
-    const std::tuple<const wchar_t*, bool, bool> cases[] = {
-        {L"/?", true, false}, {L"-? /p:3 a.exe", true, false}, {L"/p:3 /H a.exe", true, false},
-        {L"-h", true, false}, {L"--HELP", true, false}, {L"--version", false, true},
-        {L"/Version a.exe", false, true}, {L"a.exe /? --version", false, false},
+    const std::tuple<const wchar_t*, bool, bool> cases[] = {  // the line; the help; the version
+        {L"/?", true, false}, {L"-? /p:3 a.exe", true, false}, {L"/p:3 /H a.exe", true, false}, {L"-h", true, false},
+        {L"--HELP", true, false}, {L"--version", false, true}, {L"/Version a.exe", false, true}, {L"a.exe /? --version", false, false},
         {L"\"/?\" a.exe", false, false}, {L"/?? -help --help: a.exe", false, false}};
-    // clang-format on
     for (const auto& [text, help, version] : cases) {
         const CommandLineRequest request = ParseCommandLine(text);
         EXPECT_EQ(std::pair(request.help, request.version), std::pair(help, version)) << text;
     }
+    // clang-format on
 }
 
 }  // namespace
