@@ -39,7 +39,8 @@ void PrintLaunches(const Settings& settings, const std::vector<Launcher>& launch
     std::printf("## Launch and wait\n\n");
     std::printf(
         "A probe that exits at once, launched and waited for %d times through each launcher, "
-        "in interleaved rounds (after %d warm-up rounds; the first launcher changes each round), "
+        "in interleaved rounds (after %d warm-up rounds; each round in another order, the same "
+        "from run to run), "
         "with a pause of %lu ms before each timed launch. Times in milliseconds, from the "
         "creation of the launcher to its end as seen by the driver. The probe is a console "
         "program: vantrel.com, itself a console program, passes its console on to it, while for "

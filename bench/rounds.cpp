@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <numeric>
+#include <random>
 #include <utility>
 
 namespace bench {
@@ -112,12 +114,16 @@ double TimeOneLaunch(const Launcher& launcher) {
 
 void RunRounds(std::vector<Launcher>& launchers, std::size_t floor, int warmup, int rounds,
                DWORD pauseMs) {
+    // Each round takes the launchers in another order, the same from run to run, so that none
+    // always follows the same one: a launcher that leaves work behind it (cmd and its console
+    // host) would otherwise slow the one after it in every round.
+    std::vector<std::size_t> order(launchers.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::mt19937 shuffle(20261209);
     for (int round = -warmup; round < rounds; ++round) {
-        // Each round starts with another launcher, so that none always follows the same one.
+        std::shuffle(order.begin(), order.end(), shuffle);
         std::vector<double> times(launchers.size(), -1);
-        for (std::size_t step = 0; step < launchers.size(); ++step) {
-            const std::size_t index =
-                (step + static_cast<std::size_t>(round + warmup)) % launchers.size();
+        for (const std::size_t index : order) {
             ::Sleep(pauseMs);
             times[index] = TimeOneLaunch(launchers[index]);
         }
