@@ -10,9 +10,9 @@ namespace modVantrel {
 
 // Reads a priority: a class's name, in any case, as the whole text (idle or low 1, belownormal 2,
 // normal 3, abovenormal 4, high 5, realtime 6); otherwise a number. Blanks, tabs and line feeds
-// are skipped; the longest leading decimal
-// number (sign, point, exponent) or &h / &o number is taken, rounded half to even. A value that
-// does not fit 32 bits is pinned to the nearest bound, so it is still out of range.
+// are skipped; the longest leading decimal number (sign, point, exponent) or &h / &o number is
+// taken, rounded half to even. A value that does not fit 32 bits is pinned to the nearest bound,
+// so it is still out of range.
 std::int32_t ReadPriorityNumber(std::wstring_view text);
 
 // Reads an affinity mask: 1 to 16 hexadecimal digits in any case and nothing else. Any other text
